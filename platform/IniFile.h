@@ -1,0 +1,110 @@
+#pragma once
+// Stand-in for the framework class TIniFile over the Windows profile-file
+// functions (GetPrivateProfileString & co.), for files that users exchange
+// with Windows PCs (Parts 1.104, 3.130; platform-notes.md, "Windows profile
+// (ini) files").
+//
+// Reading, as Windows does:
+// - Section and key names compare case-insensitively (Windows-1252 letters,
+//   so "É" equals "é"); the first matching section and, inside it, the first
+//   matching key win; keys of a later duplicate section are not seen.
+// - Lines are trimmed at both ends; the key is trimmed before '=', the value
+//   after it. A value of two or more characters that starts and ends with
+//   the same quote character (' or ") loses both quotes. No escapes: a
+//   backslash is an ordinary character.
+// - A line whose first non-blank character is ';' is a comment; ';' anywhere
+//   else is data. A line without '=' is a key with no value: as on Windows
+//   it is not listed by ReadSection, ValueExists is false for it and reading
+//   it gives the default, but writing that key gives it a value in place.
+// - Lines end with CRLF, LF or CR. A "[...]" line names a section: the text
+//   between '[' and the last ']', trimmed.
+// - Integers: see ReadInteger.
+// Writing:
+// - "key=value" with CRLF and no blanks around '='. Writing a key that
+//   exists replaces its line (the key keeps its spelling); a new key goes
+//   right after the last key line of its section (so before trailing blank
+//   or comment lines); a new section goes at the end of the file, after a
+//   blank line. Every other line is kept byte for byte.
+// - Each Write/Delete/Erase reads the file afresh, applies the change and,
+//   when the bytes differ, replaces the file at once, atomically (temporary
+//   file in the same folder, fsync, rename), keeping its permissions (and
+//   owner, where allowed) and writing through a symbolic link to its target.
+//   So two objects on one file do not undo each other's changes. Failures
+//   raise EIniFileException with the file name and the system's error.
+// - Values and names that a profile file cannot hold raise
+//   EIniFileException: line breaks or NUL anywhere, an empty section or key
+//   name, a key name with '=' or starting with ';' or '['. Leading and
+//   trailing blanks of a value, and a pair of quotes around it, are written
+//   as given and so, as on Windows, do not survive a read.
+// Text: the file is Windows-1252, the API speaks UTF-8. Every byte maps to a
+// character (the five bytes that cp1252 leaves undefined map to U+0081,
+// U+008D, U+008F, U+0090, U+009D), so any file content round-trips; a
+// character that cp1252 lacks (or invalid UTF-8) is written as '?'.
+// Reads use the content loaded at construction plus what this object's
+// writes found and left in the file.
+
+#include <cstdint>
+#include <stdexcept>
+
+#include "platform/Exception.h"
+#include <string>
+#include <vector>
+
+// A std::runtime_error, through the program's base Exception (as in the
+// framework, where it derives from Exception).
+class EIniFileException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class TIniFile {
+public:
+    // A missing or unreadable file reads as an empty file; never throws.
+    explicit TIniFile(const std::string& fileName);
+
+    const std::string& FileName() const { return fileName_; }
+
+    std::string ReadString(const std::string& section, const std::string& ident,
+                           const std::string& def);
+    // Windows' reader: optional '-' or '+', then the leading decimal digits
+    // ("42A" is 42; "0x"/"0X" then leading hexadecimal digits, which Part
+    // 3.130 reads); text without digits is 0; a missing key, a key with no
+    // value or an empty value gives def. Overflow wraps modulo 2^32 as
+    // Windows' RtlCharToInteger does ("4294967295" is -1), so a file reads
+    // the same on both systems.
+    int32_t ReadInteger(const std::string& section, const std::string& ident, int32_t def);
+    bool ReadBool(const std::string& section, const std::string& ident, bool def);
+
+    void WriteString(const std::string& section, const std::string& ident,
+                     const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& ident, int32_t value);
+    void WriteBool(const std::string& section, const std::string& ident, bool value);  // "1"/"0"
+
+    // True when a "[section]" line exists (even with no keys).
+    bool SectionExists(const std::string& section);
+    // True when the key exists in the section with a value (possibly empty).
+    bool ValueExists(const std::string& section, const std::string& ident);
+    // The keys (with values) of the first matching section, in file order.
+    void ReadSection(const std::string& section, std::vector<std::string>& idents);
+    // Every section name, in file order (duplicates included, as on Windows).
+    void ReadSections(std::vector<std::string>& sections);
+    // Deletes the first matching key of the first matching section.
+    void DeleteKey(const std::string& section, const std::string& ident);
+    // Deletes the first matching section: its "[...]" line and every line up
+    // to the next section (as on Windows, comments in it go too).
+    void EraseSection(const std::string& section);
+    // Each change is already on disk; kept for the framework's interface.
+    void UpdateFile() {}
+
+    struct Line {
+        std::string text;  // raw Windows-1252 bytes, without the line end
+        std::string eol;   // "\r\n", "\n", "\r" or "" (last line)
+    };
+
+private:
+    template <typename Change>
+    void Modify(Change&& change);
+
+    std::string fileName_;
+    std::vector<Line> lines_;
+};

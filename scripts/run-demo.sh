@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the program and starts it against the simulated interface unit, with
+# a throw-away settings store whose serial port is the simulator's pty.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja
+cmake --build build -j "$(nproc)"
+
+app=build/app/kvt-config
+if [ ! -x "$app" ]; then
+  echo "Built: the serial port library (build/serial), its tests (build/tests) and the"
+  echo "receive-latency benchmark (build/bench/port_latency). The main window is not there yet."
+  exit 0
+fi
+
+work=$(mktemp -d)
+link="$work/interface-unit"
+cleanup() { [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+build/tests/sim/kvt-sim --link "$link" --repeaters 9247,12345678,4194305 &
+sim_pid=$!
+for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+
+mkdir -p "$work/config/kvt-config-tool"
+cat > "$work/config/kvt-config-tool/registry.txt" <<REG
+[HKEY_CURRENT_USER\\Software\\Drosen\\KVT Config Tool\\portVigilator]
+"Port"="$link"
+"BaudRate"="115200"
+REG
+XDG_CONFIG_HOME="$work/config" "$app"

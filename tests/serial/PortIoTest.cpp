@@ -1,0 +1,462 @@
+// The port on a real tty (the slave of a pseudo-terminal): opening, raw I/O,
+// receive events on the user-interface thread, failures and hang-up.
+#include "platform/ExceptionDisplay.h"
+#include "serial/PortCore.h"
+#include "support/Pty.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <atomic>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+// The system's own port settings.
+void SetUpLikeTheSystem(TComPort& port, const std::string& path)
+{
+    port.SetPort(path);
+    port.SetBaudRate(br115200);
+    port.SetDataBits(dbEight);
+    port.SetStopBits(sbOneStopBit);
+    port.Parity()->SetBits(prNone);
+    port.FlowControl()->SetFlowControl(fcNone);
+    port.SetEvents(TComEvents{evRxChar});
+}
+
+class PortIo : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::SetExceptionDisplayHook([this](const std::string& m) { shown.push_back(m); });
+    }
+    void TearDown() override { platform::SetExceptionDisplayHook({}); }
+
+    // Reads what OnRxChar reports, as the system's receive handler does.
+    void CollectReceived(TComPort& port)
+    {
+        port.OnRxChar = [this, &port](QObject* sender, int32_t count) {
+            EXPECT_EQ(sender, &port);
+            EXPECT_EQ(QThread::currentThread(), qApp->thread());
+            counts.push_back(count);
+            std::vector<uint8_t> buf(static_cast<size_t>(count));
+            const int32_t n = port.Read(buf.data(), count);
+            received.insert(received.end(), buf.begin(), buf.begin() + n);
+        };
+    }
+
+    Pty pty;
+    std::vector<std::string> shown;
+    std::vector<int32_t> counts;
+    std::vector<uint8_t> received;
+};
+
+std::vector<uint8_t> AllByteValues()
+{
+    std::vector<uint8_t> v(256);
+    for (int i = 0; i < 256; ++i)
+        v[size_t(i)] = uint8_t(i);
+    return v;
+}
+
+double CpuSeconds()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+TEST_F(PortIo, EveryByteValueCrossesBothWaysUnaltered)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    CollectReceived(port);
+    port.Open();
+    ASSERT_TRUE(port.Connected());
+    EXPECT_TRUE(port.ThreadCreated());
+
+    const std::vector<uint8_t> all = AllByteValues();
+    pty.Write(all);
+    ASSERT_TRUE(ServeUntil([&] { return received.size() >= all.size(); }));
+    EXPECT_EQ(received, all) << "the device must be in full raw mode";
+    for (int32_t c : counts)
+        EXPECT_GT(c, 0);
+
+    const std::string text(all.begin(), all.end());
+    EXPECT_EQ(port.WriteStr(text), 256);
+    EXPECT_EQ(pty.Read(256), all);
+    // Nothing was echoed back to us.
+    ServeFor(50);
+    EXPECT_EQ(received.size(), all.size());
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(port.ThreadCreated());
+}
+
+TEST_F(PortIo, ReadReturnsAtOnceWithWhatWaits)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    port.SetEvents(TComEvents());
+    port.Open();
+    EXPECT_FALSE(port.ThreadCreated()) << "no events: no thread";
+    uint8_t buf[64] = {};
+    EXPECT_EQ(port.Read(buf, 64), 0);
+    pty.Write(std::string("abc"));
+    ASSERT_TRUE(ServeUntil([&] { return port.InputCount() == 3; }));
+    EXPECT_EQ(port.Read(buf, 64), 3) << "more than waiting returns only what waits";
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 3), "abc");
+
+    std::string s = "untouched";
+    EXPECT_EQ(port.ReadStr(s, 0), 0);
+    EXPECT_TRUE(s.empty());
+    pty.Write(std::string("xy"));
+    ASSERT_TRUE(ServeUntil([&] { return port.InputCount() == 2; }));
+    EXPECT_EQ(port.ReadStr(s, 10), 2);
+    EXPECT_EQ(s, "xy");
+}
+
+TEST_F(PortIo, OpenAndCloseRunTheirNotificationsInOrder)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    std::vector<std::string> seen;
+    TComLink link;
+    link.OnConn = [&](QObject*, bool on) { seen.push_back(on ? "link conn on" : "link conn off"); };
+    link.OnCTSChange = [&](QObject*, bool on) { seen.push_back(std::string("link cts ") + (on ? "on" : "off")); };
+    link.OnTx = [&](QObject*, bool on) { seen.push_back(std::string("link tx ") + (on ? "on" : "off")); };
+    link.OnTxBuf = [&](QObject*, const void*, int32_t n) { seen.push_back("link txbuf " + std::to_string(n)); };
+    port.RegisterLink(&link);
+    port.OnBeforeOpen = [&](QObject*) { seen.push_back("before open"); };
+    port.OnAfterOpen = [&](QObject*) { seen.push_back("after open"); };
+    port.OnCTSChange = [&](QObject*, bool on) { seen.push_back(std::string("cts ") + (on ? "on" : "off")); };
+    port.OnDSRChange = [&](QObject*, bool) { seen.push_back("dsr"); };
+    port.OnRLSDChange = [&](QObject*, bool) { seen.push_back("rlsd"); };
+    port.OnBeforeClose = [&](QObject*) { seen.push_back("before close"); };
+    port.OnAfterClose = [&](QObject*) { seen.push_back("after close"); };
+    port.Open();
+    port.Open(); // already open: nothing
+    EXPECT_EQ(port.WriteStr(""), 0) << "an empty text touches neither device nor links";
+    port.WriteStr("ab");
+    port.Close();
+    port.Close(); // already closed: nothing
+    const std::vector<std::string> expected = {
+        "before open", "link conn on", "after open", "link cts off", "cts off", "dsr", "rlsd", // a pty has no lines
+        "link tx on", "link txbuf 2",                                                       // the write
+        "link cts off", "cts off", "dsr", "rlsd", "before close", "link conn off", "after close"};
+    EXPECT_EQ(seen, expected);
+    port.UnRegisterLink(&link);
+}
+
+TEST_F(PortIo, LinesAndEscapesOnADeviceWithoutModemLines)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    port.Open();
+    EXPECT_TRUE(port.Signals().Empty());
+    EXPECT_NO_THROW(port.SetDTR(true));
+    EXPECT_NO_THROW(port.SetRTS(false));
+    EXPECT_NO_THROW(port.ClearBuffer(true, true));
+    EXPECT_TRUE(port.LastErrors().Empty());
+    EXPECT_EQ(port.OutputCount(), 0);
+    port.TransmitChar('Z');
+    EXPECT_EQ(pty.Read(1), std::vector<uint8_t>{'Z'});
+    // Settings change on the open device at once.
+    EXPECT_NO_THROW(port.SetBaudRate(br256000));
+    EXPECT_NO_THROW(port.SetBaudRate(br14400));
+    EXPECT_NO_THROW(port.Parity()->SetBits(prEven));
+    try {
+        port.SetSyncMethod(smNone);
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 14);
+    }
+    EXPECT_EQ(port.SyncMethod(), smThreadSync);
+}
+
+TEST_F(PortIo, OperationsOnAClosedPortRaiseTheirCodes)
+{
+    TComPort port;
+    auto codeOf = [](auto f) {
+        try {
+            f();
+        } catch (const EComPort& e) {
+            return e.Code();
+        }
+        return 0;
+    };
+    EXPECT_EQ(codeOf([&] { port.InputCount(); }), 10);
+    EXPECT_EQ(codeOf([&] { port.Signals(); }), 11);
+    EXPECT_EQ(codeOf([&] { port.SetDTR(true); }), 12);
+    EXPECT_EQ(codeOf([&] { port.TransmitChar('a'); }), 13);
+    EXPECT_EQ(codeOf([&] { port.ClearBuffer(true, false); }), 5);
+    EXPECT_EQ(codeOf([&] { port.WriteStr("x"); }), 2);
+    uint8_t b;
+    EXPECT_EQ(codeOf([&] { port.Read(&b, 1); }), 3);
+    PAsync none = nullptr;
+    EXPECT_EQ(codeOf([&] { port.WaitForAsync(none); }), 4);
+    EXPECT_EQ(codeOf([&] { port.WriteAsync(&b, 1, none); }), 4);
+}
+
+TEST_F(PortIo, OpenFailuresSayWhatIsWrong)
+{
+    TComPort port;
+    port.SetPort("/dev/kvt-no-such-device");
+    try {
+        port.Open();
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 1);
+        EXPECT_EQ(e.WinCode(), ENOENT);
+        const std::string m = e.what();
+        EXPECT_EQ(m.rfind("Unable to open com port (win error code: 2)", 0), 0u) << m;
+        EXPECT_NE(m.find("/dev/kvt-no-such-device"), std::string::npos) << m;
+    }
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.Handle(), platform::comm::kInvalidHandle);
+
+    // A bare name is looked for under /dev.
+    port.SetPort("kvtNoSuchPort7");
+    try {
+        port.Open();
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_NE(std::string(e.what()).find("/dev/kvtNoSuchPort7"), std::string::npos);
+    }
+
+    TComPort first, second;
+    first.SetPort(pty.SlavePath());
+    second.SetPort(pty.SlavePath());
+    first.Open();
+    try {
+        second.Open();
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 1);
+        EXPECT_NE(std::string(e.what()).find("in use by another program"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(second.Connected());
+    first.Close();
+    EXPECT_NO_THROW(second.Open()) << "free again once the first closed";
+
+    TempDir dir;
+    std::ofstream(dir.File("plain")) << "not a tty";
+    TComPort plain;
+    plain.SetPort(dir.File("plain"));
+    try {
+        plain.Open();
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a serial device"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(PortIo, HandlerThatClosesThePortDoesNotDeadlock)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    int calls = 0;
+    port.OnRxChar = [&](QObject*, int32_t) {
+        ++calls;
+        port.Close();
+    };
+    port.Open();
+    pty.Write(std::string("x"));
+    ASSERT_TRUE(ServeUntil([&] { return !port.Connected(); }));
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(port.ThreadCreated());
+    // And it opens again and works.
+    CollectReceived(port);
+    port.Open();
+    pty.Write(std::string("y"));
+    ASSERT_TRUE(ServeUntil([&] { return !received.empty(); }));
+    EXPECT_EQ(received.back(), 'y');
+}
+
+TEST_F(PortIo, CloseWhileAHandOverIsPendingDoesNotDeadlock)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    int calls = 0;
+    port.OnRxChar = [&](QObject*, int32_t) { ++calls; };
+    port.Open();
+    pty.Write(std::string("x"));
+    // The event thread now waits for us to serve its hand-over; we close instead.
+    ServeFor(0);
+    QThread::msleep(50);
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+    ServeFor(50);
+    EXPECT_LE(calls, 1);
+}
+
+TEST_F(PortIo, HandlerExceptionIsShownAndEndsTheEvents)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    int calls = 0;
+    port.OnRxChar = [&](QObject*, int32_t n) {
+        ++calls;
+        std::vector<uint8_t> b(static_cast<size_t>(n));
+        port.Read(b.data(), n);
+        throw EComPort(2, 5);
+    };
+    port.Open();
+    pty.Write(std::string("a"));
+    ASSERT_TRUE(ServeUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown[0], "WriteFile function failed (win error code: 5)");
+    pty.Write(std::string("b"));
+    ServeFor(100);
+    EXPECT_EQ(calls, 1) << "no further events until the port is reopened";
+    port.Close();
+    CollectReceived(port);
+    port.Open();
+    pty.Write(std::string("c"));
+    ASSERT_TRUE(ServeUntil([&] { return !received.empty(); }));
+}
+
+TEST_F(PortIo, HangUpEndsTheEventThreadWithoutSpinning)
+{
+    auto pty2 = std::make_unique<Pty>();
+    TComPort port;
+    SetUpLikeTheSystem(port, pty2->SlavePath());
+    CollectReceived(port);
+    port.Open();
+    pty2->Write(std::string("last"));
+    ASSERT_TRUE(ServeUntil([&] { return received.size() == 4; }));
+    pty2->HangUp();
+    ServeFor(100);
+    const double before = CpuSeconds();
+    ServeFor(500);
+    const double used = CpuSeconds() - before;
+    EXPECT_LT(used, 0.25) << "the event wait must end on a hang-up, not spin";
+    EXPECT_NO_THROW(port.Close());
+    EXPECT_FALSE(port.Connected());
+
+    // A new device (the link comes back) opens and works.
+    port.SetPort(pty.SlavePath());
+    port.Open();
+    pty.Write(std::string("again"));
+    ASSERT_TRUE(ServeUntil([&] { return received.size() == 9; }));
+    port.Close();
+}
+
+TEST_F(PortIo, WindowAndUnsynchronisedDispatch)
+{
+    for (TSyncMethod method : {smWindowSync, smNone}) {
+        TComPort port;
+        SetUpLikeTheSystem(port, pty.SlavePath());
+        port.SetSyncMethod(method);
+        std::atomic<int> total{0};
+        std::atomic<bool> onUiThread{false};
+        port.OnRxChar = [&](QObject*, int32_t n) {
+            onUiThread = QThread::currentThread() == qApp->thread();
+            std::vector<uint8_t> b(static_cast<size_t>(n));
+            total += port.Read(b.data(), n);
+        };
+        port.Open();
+        pty.Write(std::string("12345"));
+        ASSERT_TRUE(ServeUntil([&] { return total == 5; })) << int(method);
+        EXPECT_EQ(onUiThread.load(), method == smWindowSync);
+        port.Close();
+    }
+}
+
+TEST_F(PortIo, LinkThatTakesTheDataGetsItInsteadOfOnRxChar)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    int rxChar = 0;
+    port.OnRxChar = [&](QObject*, int32_t) { ++rxChar; };
+    std::string portBuf, link1, link2;
+    port.OnRxBuf = [&](QObject*, const void* b, int32_t n) { portBuf.append(static_cast<const char*>(b), size_t(n)); };
+    TComLink a, b;
+    a.OnRxBuf = [&](QObject*, const void* buf, int32_t n) { link1.append(static_cast<const char*>(buf), size_t(n)); };
+    b.OnRxBuf = [&](QObject*, const void* buf, int32_t n) { link2.append(static_cast<const char*>(buf), size_t(n)); };
+    std::vector<bool> rxSignal;
+    b.OnRx = [&](QObject*, bool on) { rxSignal.push_back(on); };
+    port.RegisterLink(&a);
+    port.RegisterLink(&b);
+    port.Open();
+    pty.Write(std::string("hello"));
+    ASSERT_TRUE(ServeUntil([&] { return link2.size() == 5; }));
+    EXPECT_EQ(portBuf, "hello");
+    EXPECT_EQ(link1, "hello");
+    EXPECT_EQ(rxChar, 0);
+    ASSERT_FALSE(rxSignal.empty());
+    EXPECT_TRUE(rxSignal.front());
+    port.Close();
+    port.UnRegisterLink(&a);
+    port.UnRegisterLink(&b);
+}
+
+TEST_F(PortIo, WaitForEventWithoutTheThread)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    port.Open();
+    TComEvents events{evRxChar};
+    try {
+        port.WaitForEvent(events, nullptr, 10);
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 20);
+    }
+    port.Close();
+
+    port.SetEvents(TComEvents());
+    port.Open();
+    events = TComEvents{evRxChar};
+    port.WaitForEvent(events, nullptr, 30);
+    EXPECT_TRUE(events.Empty()) << "a time-out reports no event";
+    pty.Write(std::string("q"));
+    events = TComEvents{evRxChar};
+    port.WaitForEvent(events, nullptr, 2000);
+    EXPECT_EQ(events, TComEvents{evRxChar});
+    platform::Event stop(true);
+    events = TComEvents{evRxChar, evCTS};
+    uint8_t b;
+    port.Read(&b, 1);
+    port.WaitForEvent(events, &stop, 2000);
+    EXPECT_TRUE(events.Empty()) << "a stop reports no event";
+}
+
+TEST_F(PortIo, AsynchronousWriteSendsItsOwnCopy)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    port.Open();
+    PAsync async = nullptr;
+    InitAsync(async);
+    std::string data = "original";
+    port.WriteAsync(data.data(), int32_t(data.size()), async);
+    data.assign(data.size(), 'X');
+    EXPECT_EQ(port.WaitForAsync(async), 8);
+    EXPECT_TRUE(port.IsAsyncCompleted(async));
+    DoneAsync(async);
+    EXPECT_EQ(async, nullptr);
+    const std::vector<uint8_t> got = pty.Read(8);
+    EXPECT_EQ(std::string(got.begin(), got.end()), "original");
+}
+
+TEST_F(PortIo, BlockingWriteThatTimesOutShortRaises)
+{
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    port.Timeouts()->SetWriteTotalM(0);
+    port.Timeouts()->SetWriteTotalC(200);
+    port.Open();
+    // The far end reads nothing: the tty fills up and the write cannot end.
+    const std::string big(256 * 1024, 'w');
+    try {
+        port.WriteStr(big);
+        FAIL() << "a short write must not pass as sent";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 2);
+    }
+    port.Close();
+}
