@@ -14,8 +14,8 @@ namespace platform {
 
 class ResourceLibrary {
 public:
-    // Reads the whole file; nullptr when it is missing, unreadable or not a PE file
-    // with a resource section.
+    // Reads the whole file; nullptr when it is missing, unreadable (or over 64 MiB) or
+    // not a PE file with a resource section.
     static std::unique_ptr<ResourceLibrary> Load(const std::string& path);
 
     // The string resource `id` as UTF-8 ("" when missing, or when any part of the

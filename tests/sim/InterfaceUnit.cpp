@@ -18,7 +18,7 @@ namespace sim {
 
 bool ReceivedFrame::IsRelay() const
 {
-    return record.size() >= 6 && (record[1] == ic::Relay || record[1] == ic::RelayChirp);
+    return record.size() >= 6 && (record[1] == icRelay || record[1] == icRelayChirp);
 }
 
 int ReceivedFrame::RepeaterCommand() const
@@ -289,46 +289,46 @@ void InterfaceUnit::Handle(const ReceivedFrame& f)
         return;
     }
     const Bytes& rec = f.record;
-    if (rec.size() < 2 || rec[0] != kHostTag) {
+    if (rec.size() < 2 || rec[0] != msgHostTag) {
         Log("  ignored: not a PC message");
         return;
     }
     switch (rec[1]) {
-    case ic::Status: {
+    case icStatus: {
         // data[1] of the reply is not read by the program: the request's argument is echoed.
-        const Bytes msg{ic::Status, rec.size() > 2 ? rec[2] : std::uint8_t{0x02},
+        const Bytes msg{icStatus, rec.size() > 2 ? rec[2] : std::uint8_t{0x02},
                         static_cast<std::uint8_t>(batteryMv_ >> 8), static_cast<std::uint8_t>(batteryMv_)};
-        QueueReply(ic::Status, msg);
+        QueueReply(icStatus, msg);
         return;
     }
-    case ic::SetClock:
+    case icSetClock:
         if (rec.size() == 6)
             lastClock_ = ReadBe32(std::span<const std::uint8_t, 4>(rec.data() + 2, 4));
         else
             Log("  clock ignored: wrong length");
         return;  // never answered
-    case ic::CommsMode:
+    case icCommsMode:
         if (rec.size() < 3) {
             Log("  comms mode ignored: no mode byte");
             return;
         }
         commsMode_ = rec[2];
         // Only the id is read by the program; the mode is echoed after it.
-        QueueReply(ic::CommsMode, Bytes{ic::CommsMode, rec[2]});
+        QueueReply(icCommsMode, Bytes{icCommsMode, rec[2]});
         return;
-    case ic::Discover:
+    case icDiscover:
         cycle_ = DiscoveryIds();
         cyclePos_ = 0;
-        SendBatch(ic::Discover);
+        SendBatch(icDiscover);
         return;
-    case ic::DiscoverNext:
-        SendBatch(ic::DiscoverNext);
+    case icDiscoverNext:
+        SendBatch(icDiscoverNext);
         return;
-    case ic::Poll:
+    case icPoll:
         HandlePoll();
         return;
-    case ic::Relay:
-    case ic::RelayChirp:
+    case icRelay:
+    case icRelayChirp:
         HandleRelay(f);
         return;
     default:
@@ -367,7 +367,7 @@ Bytes InterfaceUnit::ReportRecord(const PollReport& r) const
 {
     // Bytes 3 and 7 onward are not read by the program: the simulator puts
     // the job kind, the loggers heard and the signal strength there.
-    Bytes m{ic::Poll,
+    Bytes m{icPoll,
             r.reason,
             r.outcome,
             r.kind,
@@ -386,18 +386,18 @@ void InterfaceUnit::HandlePoll()
         if (it->report.readyMs <= now_ && it->shortPollsSeen >= shortPollsFirst_) {
             const Bytes msg = ReportRecord(it->report);
             reports_.erase(it);
-            QueueReply(ic::Poll, msg);
+            QueueReply(icPoll, msg);
             return;
         }
     }
     // Short reply: nothing to report yet. Its second byte is the simulator's
     // own (the number of reports waiting); the program reads only the id and
     // the length.
-    const Bytes shortReply{ic::Poll, static_cast<std::uint8_t>(std::min<std::size_t>(reports_.size(), 255))};
+    const Bytes shortReply{icPoll, static_cast<std::uint8_t>(std::min<std::size_t>(reports_.size(), 255))};
     if (!reports_.empty()) {
         for (PendingReport& p : reports_)
             ++p.shortPollsSeen;
-        QueueReply(ic::Poll, shortReply);
+        QueueReply(icPoll, shortReply);
         return;
     }
     if (idlePollReports_) {
@@ -410,11 +410,11 @@ void InterfaceUnit::HandlePoll()
                 }
         }
         if (rep && !rep->Silent()) {
-            QueueReply(ic::Poll, ReportRecord(rep->StatusReport(now_)));
+            QueueReply(icPoll, ReportRecord(rep->StatusReport(now_)));
             return;
         }
     }
-    QueueReply(ic::Poll, shortReply);
+    QueueReply(icPoll, shortReply);
 }
 
 void InterfaceUnit::HandleRelay(const ReceivedFrame& f)
@@ -436,7 +436,7 @@ void InterfaceUnit::HandleRelay(const ReceivedFrame& f)
     }
     lastAddressed_ = addr;
     RepeaterResponse resp = rep->Handle(rec[2], std::span<const std::uint8_t>(rec).subspan(6), now_);
-    const std::uint8_t replyId = rec[1] == ic::Relay ? ic::RelayReply : ic::RelayChirpReply;
+    const std::uint8_t replyId = rec[1] == icRelay ? icRelayReply : icRelayChirpReply;
     for (const RepeaterReply& r : resp.replies) {
         Bytes msg{replyId};
         msg.insert(msg.end(), r.message.begin(), r.message.end());
@@ -464,6 +464,13 @@ void InterfaceUnit::QueueReply(std::uint8_t trigger, const Bytes& message, std::
         if (it->second > 0)
             --it->second;
         s.dropped = true;
+    }
+    if (message.size() > 248) {
+        // More than a unit frame may carry (a fault made it too long).
+        s.dropped = true;
+        Log("tx TOO LONG, not sent: " + Hex(message));
+        sent_.push_back(std::move(s));
+        return;
     }
     if (s.dropped) {
         Log("tx DROPPED " + Hex(message));

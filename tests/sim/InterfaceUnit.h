@@ -39,7 +39,7 @@ struct SentFrame {
     std::int64_t dueMs = 0;
     Bytes message;          // id ...; empty for raw injections
     Bytes wire;             // frame bytes as written (noise not included)
-    bool dropped = false;   // a fault ate it: nothing was written
+    bool dropped = false;   // a fault ate it (or it was too long): nothing was written
     bool corrupted = false; // written with a wrong checksum
     bool injected = false;  // SendRaw / SendMessage
 };
@@ -152,7 +152,9 @@ public:
 
     // ---- injection (no faults applied); written by the next Pump, in order
     void SendRaw(Bytes bytes);
-    void SendMessage(const Bytes& message);  // framed with the header byte and a checksum
+    // Framed with the header byte and a checksum; throws std::length_error
+    // above 253 bytes (the program itself takes at most 248).
+    void SendMessage(const Bytes& message);
     // Writes at once, bypassing the queue (may land inside a split reply).
     void WriteNow(const Bytes& bytes);
 

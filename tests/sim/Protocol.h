@@ -1,8 +1,7 @@
 #pragma once
 // Wire protocol between the PC and the interface unit, as the simulator sees
-// it. Written from the protocol description alone: the simulator shares no
-// code with the program, so that it catches the program's mistakes instead of
-// repeating them.
+// it. The simulator shares no code with the program, so that it catches the
+// program's mistakes instead of repeating them.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,80 +17,79 @@ inline constexpr std::uint8_t kFrameStart = 0x24;     // '$'
 inline constexpr std::uint8_t kEscape = 0xAA;         // escape introducer
 inline constexpr std::uint8_t kEscapedStart = 0xFE;   // AA FE stands for 24
 inline constexpr std::uint8_t kEscapedEscape = 0x22;  // AA 22 stands for AA
-inline constexpr std::uint8_t kHostTag = 0xC0;        // record[0] of every PC message
+inline constexpr std::uint8_t msgHostTag = 0xC0;        // record[0] of every PC message
 
 // Interface-unit commands: record[1] of a PC message, message id of a unit message.
-namespace ic {
-inline constexpr std::uint8_t Status = 0x3A;          // keep-alive, answered with the battery mV
-inline constexpr std::uint8_t SetClock = 0x32;
-inline constexpr std::uint8_t CommsMode = 0xA5;
-inline constexpr std::uint8_t Discover = 0x78;
-inline constexpr std::uint8_t DiscoverNext = 0x79;
-inline constexpr std::uint8_t Poll = 0x2D;            // '-'
-inline constexpr std::uint8_t Relay = 0xA7;
-inline constexpr std::uint8_t RelayChirp = 0x7A;      // 'z'
-inline constexpr std::uint8_t RelayReply = 0xA8;
-inline constexpr std::uint8_t RelayChirpReply = 0x7B; // '{'
-}  // namespace ic
+inline constexpr std::uint8_t icStatus = 0x3A;          // keep-alive, answered with the battery mV
+inline constexpr std::uint8_t icSetClock = 0x32;
+inline constexpr std::uint8_t icCommsMode = 0xA5;
+inline constexpr std::uint8_t icDiscover = 0x78;
+inline constexpr std::uint8_t icDiscoverNext = 0x79;
+inline constexpr std::uint8_t icPoll = 0x2D;            // '-'
+inline constexpr std::uint8_t icRelay = 0xA7;
+inline constexpr std::uint8_t icRelayChirp = 0x7A;      // 'z'
+inline constexpr std::uint8_t icRelayReply = 0xA8;
+inline constexpr std::uint8_t icRelayChirpReply = 0x7B; // '{'
 
-// Repeater commands (the reply code is the command + 1, or Error).
-namespace rc {
-inline constexpr std::uint8_t ReadItem = 0xC8;
-inline constexpr std::uint8_t WriteItem = 0xCA;
-inline constexpr std::uint8_t Rssi = 0xCC;
-inline constexpr std::uint8_t SetClock = 0xD0;
-inline constexpr std::uint8_t ReadClock = 0xD2;
-inline constexpr std::uint8_t EcuState = 0xD4;
-inline constexpr std::uint8_t Region = 0xE4;
-inline constexpr std::uint8_t Test = 0xE6;
-inline constexpr std::uint8_t ReadDbEntry = 0xE8;
-inline constexpr std::uint8_t DbRequest = 0xEA;
-inline constexpr std::uint8_t ClearDb = 0xEC;
-inline constexpr std::uint8_t ReadDebugLog = 0xEE;
-inline constexpr std::uint8_t EraseBuffer = 0xF0;
-inline constexpr std::uint8_t Service = 0xF2;
-inline constexpr std::uint8_t Error = 0xFF;
-}  // namespace rc
+// Repeater commands (the reply code is the command + 1, or rcError).
+inline constexpr std::uint8_t rcReadItem = 0xC8;
+inline constexpr std::uint8_t rcWriteItem = 0xCA;
+inline constexpr std::uint8_t rcRssi = 0xCC;
+inline constexpr std::uint8_t rcSetClock = 0xD0;
+inline constexpr std::uint8_t rcReadClock = 0xD2;
+inline constexpr std::uint8_t rcEcuState = 0xD4;
+inline constexpr std::uint8_t rcRegion = 0xE4;
+inline constexpr std::uint8_t rcTest = 0xE6;
+inline constexpr std::uint8_t rcReadDbEntry = 0xE8;
+inline constexpr std::uint8_t rcDbRequest = 0xEA;
+inline constexpr std::uint8_t rcClearDb = 0xEC;
+inline constexpr std::uint8_t rcReadDebugLog = 0xEE;
+inline constexpr std::uint8_t rcEraseBuffer = 0xF0;
+inline constexpr std::uint8_t rcService = 0xF2;
+inline constexpr std::uint8_t rcError = 0xFF;
+
+// First argument of rcEcuState.
+inline constexpr std::uint8_t esGsmNetwork = 0;  // second byte 0x10 log on, 0x1F log off
+inline constexpr std::uint8_t esStartPatrol = 1; // second byte: patrol seconds
+inline constexpr std::uint8_t esSleep = 4;       // second byte 0x55
 
 // Configuration item codes of a repeater.
-namespace ci {
-inline constexpr std::uint8_t SerialNumber = 0x00;
-inline constexpr std::uint8_t EcuNumber = 0x01;
-inline constexpr std::uint8_t HostNumber = 0x03;
-inline constexpr std::uint8_t EngineerNumber = 0x04;
-inline constexpr std::uint8_t PatrolTime = 0x05;
-inline constexpr std::uint8_t PatrolDuration = 0x06;
-inline constexpr std::uint8_t PatrolDays = 0x07;
-inline constexpr std::uint8_t ReportTime = 0x08;
-inline constexpr std::uint8_t ReportDays = 0x09;
-inline constexpr std::uint8_t AlarmReport = 0x0A;
-inline constexpr std::uint8_t RetryTime = 0x0B;
-inline constexpr std::uint8_t RadioFailCounter = 0x0C;
-inline constexpr std::uint8_t EcuOptions = 0x0D;
-inline constexpr std::uint8_t SmsSuccessCounter = 0x0E;
-inline constexpr std::uint8_t SmsFailCounter = 0x0F;
-inline constexpr std::uint8_t LogonFailCounter = 0x10;
-inline constexpr std::uint8_t GsmBand = 0x11;
-inline constexpr std::uint8_t SimFailCounter = 0x12;
-inline constexpr std::uint8_t ModemFailCounter = 0x13;
-inline constexpr std::uint8_t RxDuration = 0x14;
-inline constexpr std::uint8_t SmsRxCounter = 0x15;
-inline constexpr std::uint8_t LowRfThreshold = 0x16;
-inline constexpr std::uint8_t AlarmEnables = 0x17;
-inline constexpr std::uint8_t ReportStagger = 0x18;
-inline constexpr std::uint8_t GpsCoords = 0x19;
-inline constexpr std::uint8_t HistogramOptions = 0x1A;
-inline constexpr std::uint8_t SimNumber = 0x1B;
-inline constexpr std::uint8_t FirmwareVersion = 0x20;  // read only
-inline constexpr std::uint8_t Region = 0x21;           // read only; set with rc::Region
-inline constexpr std::uint8_t Apn = 0x30;
-inline constexpr std::uint8_t GprsUser = 0x31;
-inline constexpr std::uint8_t GprsPassword = 0x32;
-inline constexpr std::uint8_t FtpHost = 0x33;
-inline constexpr std::uint8_t FtpUser = 0x34;
-inline constexpr std::uint8_t FtpPassword = 0x35;
-inline constexpr std::uint8_t FtpFolder = 0x36;
-}  // namespace ci
+inline constexpr std::uint8_t ciSerialNumber = 0x00;
+inline constexpr std::uint8_t ciEcuNumber = 0x01;
+inline constexpr std::uint8_t ciHostNumber = 0x03;
+inline constexpr std::uint8_t ciEngineerNumber = 0x04;
+inline constexpr std::uint8_t ciPatrolTime = 0x05;
+inline constexpr std::uint8_t ciPatrolDuration = 0x06;
+inline constexpr std::uint8_t ciPatrolDays = 0x07;
+inline constexpr std::uint8_t ciReportTime = 0x08;
+inline constexpr std::uint8_t ciReportDays = 0x09;
+inline constexpr std::uint8_t ciAlarmReport = 0x0A;
+inline constexpr std::uint8_t ciRetryTime = 0x0B;
+inline constexpr std::uint8_t ciRadioFailCounter = 0x0C;
+inline constexpr std::uint8_t ciEcuOptions = 0x0D;
+inline constexpr std::uint8_t ciSmsSuccessCounter = 0x0E;
+inline constexpr std::uint8_t ciSmsFailCounter = 0x0F;
+inline constexpr std::uint8_t ciLogonFailCounter = 0x10;
+inline constexpr std::uint8_t ciGsmBand = 0x11;
+inline constexpr std::uint8_t ciSimFailCounter = 0x12;
+inline constexpr std::uint8_t ciModemFailCounter = 0x13;
+inline constexpr std::uint8_t ciRxDuration = 0x14;
+inline constexpr std::uint8_t ciSmsRxCounter = 0x15;
+inline constexpr std::uint8_t ciLowRfThreshold = 0x16;
+inline constexpr std::uint8_t ciAlarmEnables = 0x17;
+inline constexpr std::uint8_t ciReportStagger = 0x18;
+inline constexpr std::uint8_t ciGpsCoords = 0x19;
+inline constexpr std::uint8_t ciHistogramOptions = 0x1A;
+inline constexpr std::uint8_t ciSimNumber = 0x1B;
+inline constexpr std::uint8_t ciFirmwareVersion = 0x20;  // read only
+inline constexpr std::uint8_t ciRegion = 0x21;           // read only; set with rcRegion
+inline constexpr std::uint8_t ciApn = 0x30;
+inline constexpr std::uint8_t ciGprsUser = 0x31;
+inline constexpr std::uint8_t ciGprsPassword = 0x32;
+inline constexpr std::uint8_t ciFtpHost = 0x33;
+inline constexpr std::uint8_t ciFtpUser = 0x34;
+inline constexpr std::uint8_t ciFtpPassword = 0x35;
+inline constexpr std::uint8_t ciFtpFolder = 0x36;
 
 // ---- frames ------------------------------------------------------------
 

@@ -35,78 +35,78 @@ Repeater::Repeater(std::uint32_t id) : id_(id)
     const std::uint32_t last4 = serial % 10000;
     const auto ecu = static_cast<std::uint16_t>((last4 / 1000) << 12 | (last4 / 100 % 10) << 8
                                                 | (last4 / 10 % 10) << 4 | (last4 % 10));
-    items_[ci::SerialNumber] = {static_cast<std::uint8_t>(serial >> 16),
+    items_[ciSerialNumber] = {static_cast<std::uint8_t>(serial >> 16),
                                 static_cast<std::uint8_t>(serial >> 8), static_cast<std::uint8_t>(serial)};
-    items_[ci::EcuNumber] = Be16(ecu);
-    items_[ci::HostNumber] = Text("");
-    items_[ci::EngineerNumber] = Text("");
-    items_[ci::PatrolTime] = {0x02, 0x00};       // 02:00, BCD
-    items_[ci::PatrolDuration] = {60};
-    items_[ci::PatrolDays] = {0x7F};             // every day
-    items_[ci::ReportTime] = {0x08, 0x30};       // 08:30
-    items_[ci::ReportDays] = {0x3E};             // Monday to Friday
-    items_[ci::AlarmReport] = {'0'};             // no reports
-    items_[ci::RetryTime] = {0x03, 0x00};
-    items_[ci::EcuOptions] = {0x01};             // low-noise amplifier on, ECU inactive, SMS
-    items_[ci::GsmBand] = {0};
-    items_[ci::RxDuration] = {1};
-    items_[ci::LowRfThreshold] = {20};
-    items_[ci::AlarmEnables] = {0};
-    items_[ci::ReportStagger] = {0, 0};
-    items_[ci::GpsCoords] = Bytes(8, 0);
-    items_[ci::HistogramOptions] = {0};
-    items_[ci::SimNumber] = Text("");
-    items_[ci::FirmwareVersion] = {0x01, 0x0A, 0x00, 0x03, 0x00};  // 01.0A.00.03; the fifth byte is not shown
-    items_[ci::Region] = {0x44};                 // UK / Euro
-    for (std::uint8_t c : {ci::RadioFailCounter, ci::SmsSuccessCounter, ci::SmsFailCounter,
-                           ci::LogonFailCounter, ci::SimFailCounter, ci::ModemFailCounter, ci::SmsRxCounter})
+    items_[ciEcuNumber] = Be16(ecu);
+    items_[ciHostNumber] = Text("");
+    items_[ciEngineerNumber] = Text("");
+    items_[ciPatrolTime] = {0x02, 0x00};       // 02:00, BCD
+    items_[ciPatrolDuration] = {60};
+    items_[ciPatrolDays] = {0x7F};             // every day
+    items_[ciReportTime] = {0x08, 0x30};       // 08:30
+    items_[ciReportDays] = {0x3E};             // Monday to Friday
+    items_[ciAlarmReport] = {'0'};             // no reports
+    items_[ciRetryTime] = {0x03, 0x00};
+    items_[ciEcuOptions] = {0x01};             // low-noise amplifier on, ECU inactive, SMS
+    items_[ciGsmBand] = {0};
+    items_[ciRxDuration] = {1};
+    items_[ciLowRfThreshold] = {20};
+    items_[ciAlarmEnables] = {0};
+    items_[ciReportStagger] = {0, 0};
+    items_[ciGpsCoords] = Bytes(8, 0);
+    items_[ciHistogramOptions] = {0};
+    items_[ciSimNumber] = Text("");
+    items_[ciFirmwareVersion] = {0x01, 0x0A, 0x00, 0x03, 0x00};  // 01.0A.00.03; the fifth byte is not shown
+    items_[ciRegion] = {0x44};                 // UK / Euro
+    for (std::uint8_t c : {ciRadioFailCounter, ciSmsSuccessCounter, ciSmsFailCounter,
+                           ciLogonFailCounter, ciSimFailCounter, ciModemFailCounter, ciSmsRxCounter})
         items_[c] = {0, 0};
-    for (std::uint8_t c : {ci::Apn, ci::GprsUser, ci::GprsPassword, ci::FtpHost, ci::FtpUser,
-                           ci::FtpPassword, ci::FtpFolder})
+    for (std::uint8_t c : {ciApn, ciGprsUser, ciGprsPassword, ciFtpHost, ciFtpUser,
+                           ciFtpPassword, ciFtpFolder})
         items_[c] = Text("");
 }
 
 int Repeater::WriteLength(std::uint8_t code)
 {
     switch (code) {
-    case ci::SerialNumber:
+    case ciSerialNumber:
         return 3;
-    case ci::EcuNumber:
-    case ci::PatrolTime:
-    case ci::ReportTime:
-    case ci::RetryTime:
-    case ci::RadioFailCounter:
-    case ci::SmsSuccessCounter:
-    case ci::SmsFailCounter:
-    case ci::LogonFailCounter:
-    case ci::SimFailCounter:
-    case ci::ModemFailCounter:
-    case ci::SmsRxCounter:
-    case ci::ReportStagger:
+    case ciEcuNumber:
+    case ciPatrolTime:
+    case ciReportTime:
+    case ciRetryTime:
+    case ciRadioFailCounter:
+    case ciSmsSuccessCounter:
+    case ciSmsFailCounter:
+    case ciLogonFailCounter:
+    case ciSimFailCounter:
+    case ciModemFailCounter:
+    case ciSmsRxCounter:
+    case ciReportStagger:
         return 2;
-    case ci::PatrolDuration:
-    case ci::PatrolDays:
-    case ci::ReportDays:
-    case ci::AlarmReport:
-    case ci::EcuOptions:
-    case ci::GsmBand:
-    case ci::RxDuration:
-    case ci::LowRfThreshold:
-    case ci::AlarmEnables:
-    case ci::HistogramOptions:
+    case ciPatrolDuration:
+    case ciPatrolDays:
+    case ciReportDays:
+    case ciAlarmReport:
+    case ciEcuOptions:
+    case ciGsmBand:
+    case ciRxDuration:
+    case ciLowRfThreshold:
+    case ciAlarmEnables:
+    case ciHistogramOptions:
         return 1;
-    case ci::GpsCoords:
+    case ciGpsCoords:
         return 8;
-    case ci::HostNumber:
-    case ci::EngineerNumber:
-    case ci::SimNumber:
-    case ci::Apn:
-    case ci::GprsUser:
-    case ci::GprsPassword:
-    case ci::FtpHost:
-    case ci::FtpUser:
-    case ci::FtpPassword:
-    case ci::FtpFolder:
+    case ciHostNumber:
+    case ciEngineerNumber:
+    case ciSimNumber:
+    case ciApn:
+    case ciGprsUser:
+    case ciGprsPassword:
+    case ciFtpHost:
+    case ciFtpUser:
+    case ciFtpPassword:
+    case ciFtpFolder:
         return 0;
     default:
         return -1;  // firmware version, region (set with its own command), unknown codes
@@ -143,13 +143,13 @@ std::uint16_t Repeater::Counter(std::uint8_t code) const
 
 std::uint8_t Repeater::EcuOptions() const
 {
-    const Bytes* v = Item(ci::EcuOptions);
+    const Bytes* v = Item(ciEcuOptions);
     return v && !v->empty() ? (*v)[0] : 0;
 }
 
 std::uint8_t Repeater::Region() const
 {
-    const Bytes* v = Item(ci::Region);
+    const Bytes* v = Item(ciRegion);
     return v && !v->empty() ? (*v)[0] : 0;
 }
 
@@ -214,7 +214,7 @@ Bytes Repeater::Reply(std::uint8_t code, std::span<const std::uint8_t> payload) 
 Bytes Repeater::ErrorReply(std::uint8_t command, std::uint8_t code) const
 {
     const std::uint8_t p[] = {command, code};
-    return Reply(rc::Error, p);
+    return Reply(rcError, p);
 }
 
 PollReport Repeater::Job(std::uint8_t kind, std::int64_t nowMs) const
@@ -336,7 +336,7 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
     };
 
     switch (command) {
-    case rc::ReadItem: {  // C8 item -> C9 item value
+    case rcReadItem: {  // C8 item -> C9 item value
         if (args.empty())
             return error(err::BadArguments);
         const Bytes* v = Item(args[0]);
@@ -352,7 +352,7 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
         }
         return reply(0xC9, p);
     }
-    case rc::WriteItem: {  // CA item 00 N value -> CB item
+    case rcWriteItem: {  // CA item 00 N value -> CB item
         if (args.size() < 3 || args[1] != 0x00 || args.size() != 3u + args[2])
             return error(err::BadArguments);
         const std::uint8_t item = args[0];
@@ -367,14 +367,14 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
         const std::uint8_t p[] = {item};
         return reply(0xCB, p);
     }
-    case rc::Rssi: {  // CC 00 -> CD 00 xx strength
+    case rcRssi: {  // CC 00 -> CD 00 xx strength
         if (!loggedOn_)
             return error(err::NotLoggedOn);
         // data[6] of the reply is not read by the program; 0 here.
         const std::uint8_t p[] = {args.empty() ? std::uint8_t{0} : args[0], 0x00, signal_};
         return reply(0xCD, p);
     }
-    case rc::SetClock: {  // D0 t[5] -> D1
+    case rcSetClock: {  // D0 t[5] -> D1
         if (args.size() != 5)
             return error(err::BadArguments);
         std::array<std::uint8_t, 5> t{};
@@ -389,15 +389,15 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
         }
         return reply(0xD1);
     }
-    case rc::ReadClock: {  // D2 -> D3 t[5]
+    case rcReadClock: {  // D2 -> D3 t[5]
         const std::array<std::uint8_t, 5> t = frozenClock_ ? *frozenClock_ : PackTime(CivilFromUnix(ClockAt(nowMs)));
         return reply(0xD3, t);
     }
-    case rc::EcuState: {  // D4 arg second -> D5 arg
+    case rcEcuState: {  // D4 arg second -> D5 arg
         if (args.size() != 2)
             return error(err::BadArguments);
         const std::uint8_t arg = args[0], second = args[1];
-        if (arg == 0 && second == 0x10) {  // GSM log on
+        if (arg == esGsmNetwork && second == 0x10) {  // GSM log on
             PollReport rep = Job(report::LogOn, nowMs);
             if (gsm_.logOnSucceeds) {
                 loggedOn_ = true;
@@ -406,37 +406,37 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
                 loggedOn_ = false;
                 rep.outcome = 0x00;
                 rep.reason = gsm_.logOnFailReason;
-                bump(ci::LogonFailCounter);
+                bump(ciLogonFailCounter);
             }
             r.report = rep;
-        } else if (arg == 0 && second == 0x1F) {  // GSM log off
+        } else if (arg == esGsmNetwork && second == 0x1F) {  // GSM log off
             PollReport rep = Job(report::LogOff, nowMs);
             if (gsm_.logOffSucceeds)
                 loggedOn_ = false;
             rep.outcome = loggedOn_ ? 0x01 : 0x00;
             r.report = rep;
-        } else if (arg == 1) {  // test patrol for `second` seconds
+        } else if (arg == esStartPatrol) {  // test patrol for `second` seconds
             lastPatrolSeconds_ = second;
             PollReport rep = Job(report::Patrol, nowMs);
             rep.loggers = static_cast<std::uint8_t>(std::min<std::size_t>(loggers_.size(), 255));
             r.report = rep;
-        } else if (arg == 4 && second == 0x55) {  // sleep
+        } else if (arg == esSleep && second == 0x55) {  // sleep
             asleep_ = true;
         } else {
             return error(err::BadArguments);
         }
-        if (arg != 4)
+        if (arg != esSleep)
             asleep_ = false;
         const std::uint8_t p[] = {arg};
         return reply(0xD5, p);
     }
-    case rc::Region: {  // E4 code -> E5 code
+    case rcRegion: {  // E4 code -> E5 code
         if (args.size() != 1)
             return error(err::BadArguments);
-        items_[ci::Region] = {args[0]};
+        items_[ciRegion] = {args[0]};
         return reply(0xE5, args);
     }
-    case rc::Test: {  // E6 type [digits] -> E7
+    case rcTest: {  // E6 type [digits] -> E7
         if (args.empty())
             return error(err::BadArguments);
         if (args[0] == 0) {
@@ -454,10 +454,10 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
             PollReport rep = Job(report::TestSms, nowMs);
             if (gsm_.smsSucceeds) {
                 rep.outcome |= 0x02;
-                bump(ci::SmsSuccessCounter);
+                bump(ciSmsSuccessCounter);
             } else {
                 rep.reason = gsm_.smsFailReason;
-                bump(ci::SmsFailCounter);
+                bump(ciSmsFailCounter);
             }
             r.report = rep;
             return reply(0xE7);
@@ -479,7 +479,7 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
         }
         return error(err::UnknownCommand);
     }
-    case rc::ReadDbEntry: {  // E8 index -> E9 index time[4] serial[3] level spread signal [flags]
+    case rcReadDbEntry: {  // E8 index -> E9 index time[4] serial[3] level spread signal [flags]
         if (args.size() != 1)
             return error(err::BadArguments);
         if (args[0] >= loggers_.size())
@@ -497,20 +497,20 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
             p.push_back(*e.flags);
         return reply(0xE9, p);
     }
-    case rc::DbRequest: {  // EA -> EB c1 c2 x; the program counts c1 + c2
+    case rcDbRequest: {  // EA -> EB c1 c2 x; the program counts c1 + c2
         const auto n = static_cast<std::uint8_t>(loggers_.size());
         const std::array<std::uint8_t, 2> c = countBytes_ ? *countBytes_ : std::array<std::uint8_t, 2>{n, 0};
         // The third byte is not read by the program; 0 here.
         const std::uint8_t p[] = {c[0], c[1], 0x00};
         return reply(0xEB, p);
     }
-    case rc::ClearDb: {  // EC ED -> ED
+    case rcClearDb: {  // EC ED -> ED
         if (args.size() != 1 || args[0] != 0xED)
             return error(err::BadArguments);
         loggers_.clear();
         return reply(0xED);
     }
-    case rc::ReadDebugLog: {  // EE log entry -> EF log entry time[4] 00
+    case rcReadDebugLog: {  // EE log entry -> EF log entry time[4] 00
         if (args.size() != 2)
             return error(err::BadArguments);
         if (args[0] >= debugLogs_.size() || args[1] >= 16)
@@ -520,7 +520,7 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
         p.push_back(0x00);  // not read by the program
         return reply(0xEF, p);
     }
-    case rc::EraseBuffer: {  // F0 log -> F1 log
+    case rcEraseBuffer: {  // F0 log -> F1 log
         if (args.size() != 1)
             return error(err::BadArguments);
         if (args[0] >= debugLogs_.size())
@@ -528,13 +528,13 @@ void Repeater::Execute(std::uint8_t command, std::span<const std::uint8_t> args,
         debugLogs_[args[0]].fill(0);
         return reply(0xF1, args);
     }
-    case rc::Service: {  // F2 item 00 value mask -> F3 item
+    case rcService: {  // F2 item 00 value mask -> F3 item
         if (args.size() != 4 || args[1] != 0x00)
             return error(err::BadArguments);
-        if (args[0] != ci::EcuOptions)
+        if (args[0] != ciEcuOptions)
             return error(err::ServiceRefused);
         const std::uint8_t v = static_cast<std::uint8_t>((EcuOptions() & ~args[3]) | (args[2] & args[3]));
-        items_[ci::EcuOptions] = {v};
+        items_[ciEcuOptions] = {v};
         writes_.push_back({nowMs, args[0], Bytes{args[2], args[3]}, true});
         const std::uint8_t p[] = {args[0]};
         return reply(0xF3, p);

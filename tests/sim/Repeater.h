@@ -80,12 +80,12 @@ struct ReplyFault {
         Duplicate,     // reply sent `copies` times
     };
     Kind kind = Kind::NoReply;
-    std::optional<std::uint8_t> command;
+    std::optional<std::uint8_t> command{};
     int count = -1;
     std::uint8_t errorCode = err::Refused;
-    std::optional<std::uint8_t> item;  // WrongItem: empty = the right one + 1
+    std::optional<std::uint8_t> item{};  // WrongItem: empty = the right one + 1
     int lengthDelta = 1;
-    std::optional<std::uint32_t> address;  // OtherAddress: empty = own address XOR 1
+    std::optional<std::uint32_t> address{};  // OtherAddress: empty = own address XOR 1
     std::uint8_t code = 0x00;
     std::int64_t delayMs = 0;
     int copies = 2;

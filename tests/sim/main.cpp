@@ -218,6 +218,9 @@ int main(int argc, char** argv)
         sigaction(SIGINT, &sa, nullptr);  // no SA_RESTART: poll() returns at once
         sigaction(SIGTERM, &sa, nullptr);
         std::signal(SIGPIPE, SIG_IGN);
+        // Started in the background of a shell: reading the terminal then
+        // fails instead of stopping the process, and commands are off.
+        std::signal(SIGTTIN, SIG_IGN);
 
         std::printf("%s\n", unit.SlavePath().c_str());
         std::fflush(stdout);

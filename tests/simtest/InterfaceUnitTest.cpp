@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 using namespace simtest;
-namespace ic = sim::ic;
 
 namespace {
 
@@ -44,7 +43,7 @@ TEST_F(SimUnit, KeepAliveReportsTheBatteryOverThePty)
     EXPECT_TRUE(f.checksumOk);
     EXPECT_EQ(f.record, (Bytes{0xC0, 0x3A, 0x02}));
     EXPECT_EQ(f.wire, (Bytes{0x24, 0x04, 0xC0, 0x3A, 0x02, 0x04}));
-    EXPECT_EQ(unit.CountCommand(ic::Status), 2u);
+    EXPECT_EQ(unit.CountCommand(sim::icStatus), 2u);
     unit.ClearReceived();
     EXPECT_TRUE(unit.Received().empty());
 }
@@ -98,7 +97,7 @@ TEST_F(SimUnit, DiscoveryListsOnlyRepeatersInRange)
     unit.AddRepeater(kRepB).SetPresent(false);
     unit.AddRepeater(77).SetDiscoverable(false);
     EXPECT_EQ(Ask({0xC0, 0x78}), Batch(0x78, 0, {kRepA}));
-    // The worked example: 78 00 00 00 24 1F.
+    // One repeater, id 9247: 78 00 00 00 24 1F.
     EXPECT_EQ(Ask({0xC0, 0x78}), (Bytes{0x78, 0x00, 0x00, 0x00, 0x24, 0x1F}));
 
     unit.SetDiscoveryList(std::vector<std::uint32_t>{5, 5, 6});
@@ -132,7 +131,7 @@ TEST_F(SimUnit, BadChecksumIsLoggedAndNotAnswered)
     ASSERT_EQ(unit.Received().size(), 1u);
     EXPECT_FALSE(unit.Received()[0].checksumOk);
     EXPECT_EQ(unit.BadChecksumCount(), 1u);
-    EXPECT_EQ(unit.CountCommand(ic::Status), 0u);  // helpers count good frames only
+    EXPECT_EQ(unit.CountCommand(sim::icStatus), 0u);  // helpers count good frames only
 }
 
 TEST_F(SimUnit, GarbageBetweenFramesIsSkipped)
@@ -190,7 +189,7 @@ TEST_F(SimUnit, IdlePollGetsTheStatusOfTheRepeaterLastAddressed)
     EXPECT_EQ(r[2], 0x00);
     EXPECT_EQ((Bytes{r[4], r[5], r[6]}), (Bytes{0x00, 0x24, 0x1F}));
     // After a relay to B: B's status, with the calibration error 'Q'.
-    Ask(RelayRecord(sim::rc::Rssi, kRepB, {0x00}));
+    Ask(RelayRecord(sim::rcRssi, kRepB, {0x00}));
     r = Ask({0xC0, 0x2D});
     ASSERT_EQ(r.size(), 16u);
     EXPECT_EQ(r[2], 0x51);
@@ -203,7 +202,7 @@ TEST_F(SimUnit, IdlePollGetsTheStatusOfTheRepeaterLastAddressed)
 TEST_F(SimUnit, JobReportFollowsAShortReply)
 {
     unit.AddRepeater(kRepA).SetLoggedOn(true);
-    EXPECT_EQ(Ask(RelayRecord(sim::rc::EcuState, kRepA, {0x01, 30})),
+    EXPECT_EQ(Ask(RelayRecord(sim::rcEcuState, kRepA, {0x01, 30})),
               RepeaterReply(0xD5, kRepA, {0x01}));
     EXPECT_EQ(unit.PendingReports(), 1u);
     EXPECT_EQ(Ask({0xC0, 0x2D}), (Bytes{0x2D, 0x01}));  // short first
@@ -222,7 +221,7 @@ TEST_F(SimUnit, JobReportWaitsForTheJobToEnd)
     a.SetJobDurationMs(5000);
     unit.SetShortPollsBeforeReport(0);
     unit.SetReportLength(20);
-    Ask(RelayRecord(sim::rc::EcuState, kRepA, {0x00, 0x10}));  // log on
+    Ask(RelayRecord(sim::rcEcuState, kRepA, {0x00, 0x10}));  // log on
     for (now = 0; now < 5000; now += 250)
         ASSERT_EQ(Ask({0xC0, 0x2D}).size(), 2u) << now;
     const Bytes r = Ask({0xC0, 0x2D});
@@ -262,29 +261,29 @@ TEST_F(SimUnit, RelaysReachOnlyRepeatersPresent)
 {
     unit.AddRepeater(kRepA);
     unit.AddRepeater(kRepB).SetPresent(false);
-    EXPECT_EQ(Ask(RelayRecord(sim::rc::ReadItem, kRepA, {sim::ci::GsmBand})),
-              RepeaterReply(0xC9, kRepA, {sim::ci::GsmBand, 0x00}));
-    ExpectSilence(RelayRecord(sim::rc::ReadItem, kRepB, {sim::ci::GsmBand}));
-    ExpectSilence(RelayRecord(sim::rc::ReadItem, 0xFFFFFF, {sim::ci::GsmBand}));
+    EXPECT_EQ(Ask(RelayRecord(sim::rcReadItem, kRepA, {sim::ciGsmBand})),
+              RepeaterReply(0xC9, kRepA, {sim::ciGsmBand, 0x00}));
+    ExpectSilence(RelayRecord(sim::rcReadItem, kRepB, {sim::ciGsmBand}));
+    ExpectSilence(RelayRecord(sim::rcReadItem, 0xFFFFFF, {sim::ciGsmBand}));
     ExpectSilence({0xC0, 0xA7, 0xC8, 0x00, 0x24});  // too short to carry an address
     // The chirp relay 'z' is answered with '{'.
-    EXPECT_EQ(Ask(RelayRecord(sim::rc::ReadItem, kRepA, {sim::ci::GsmBand}, ic::RelayChirp)),
-              RepeaterReply(0xC9, kRepA, {sim::ci::GsmBand, 0x00}, ic::RelayChirpReply));
-    const auto relays = unit.RelaysWithCommand(sim::rc::ReadItem);
+    EXPECT_EQ(Ask(RelayRecord(sim::rcReadItem, kRepA, {sim::ciGsmBand}, sim::icRelayChirp)),
+              RepeaterReply(0xC9, kRepA, {sim::ciGsmBand, 0x00}, sim::icRelayChirpReply));
+    const auto relays = unit.RelaysWithCommand(sim::rcReadItem);
     ASSERT_EQ(relays.size(), 4u);
     EXPECT_EQ(relays[1].RepeaterAddress(), 0xBC614Eu);
-    EXPECT_EQ(relays[0].RepeaterArgs(), (Bytes{sim::ci::GsmBand}));
+    EXPECT_EQ(relays[0].RepeaterArgs(), (Bytes{sim::ciGsmBand}));
 }
 
 TEST_F(SimUnit, RelaysCanRequireRepeaterCommsMode)
 {
     unit.AddRepeater(kRepA);
     unit.SetRequireCommsMode(true);
-    ExpectSilence(RelayRecord(sim::rc::ReadClock, kRepA));
+    ExpectSilence(RelayRecord(sim::rcReadClock, kRepA));
     Ask({0xC0, 0xA5, 0x01});
-    EXPECT_EQ(Ask(RelayRecord(sim::rc::ReadClock, kRepA)).size(), 10u);
+    EXPECT_EQ(Ask(RelayRecord(sim::rcReadClock, kRepA)).size(), 10u);
     Ask({0xC0, 0xA5, 0x00});
-    ExpectSilence(RelayRecord(sim::rc::ReadClock, kRepA));
+    ExpectSilence(RelayRecord(sim::rcReadClock, kRepA));
 }
 
 TEST_F(SimUnit, HangUpLooksLikeALostLinkAndCanBeUndone)

@@ -1,5 +1,5 @@
 // Frame format, escapes, checksums and value encodings of the simulator,
-// checked against the worked examples of the protocol.
+// checked against known frames and values.
 #include "sim/Protocol.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@ using sim::Bytes;
 using sim::DecodeAll;
 using sim::Direction;
 
-TEST(SimFrames, HostFramesMatchTheWorkedExamples)
+TEST(SimFrames, HostFramesMatchKnownFrames)
 {
     EXPECT_EQ(sim::EncodeHostFrame(Bytes{0xC0, 0x3A, 0x02}), (Bytes{0x24, 0x04, 0xC0, 0x3A, 0x02, 0x04}));
     EXPECT_EQ(sim::EncodeHostFrame(Bytes{0xC0, 0x78}), (Bytes{0x24, 0x03, 0xC0, 0x78, 0xC8}));
@@ -33,7 +33,7 @@ TEST(SimFrames, HostLengthByteIsNeverEscaped)
     EXPECT_EQ(back[0].payload, r35);
 }
 
-TEST(SimFrames, UnitFramesMatchTheWorkedExamples)
+TEST(SimFrames, UnitFramesMatchKnownFrames)
 {
     EXPECT_EQ(sim::EncodeUnitFrame(Bytes{0xA5, 0x01}), (Bytes{0x24, 0x04, 0x00, 0xA5, 0x01, 0x5A}));
     const Bytes disc{0x78, 0x00, 0x00, 0x00, 0x24, 0x1F};
@@ -148,7 +148,7 @@ TEST(SimFrames, OversizedRecordsAreRefused)
     EXPECT_NO_THROW(sim::EncodeUnitFrame(Bytes(248, 0x01)));
 }
 
-TEST(SimValues, PackedTimeMatchesTheExamples)
+TEST(SimValues, PackedTimeMatchesKnownValues)
 {
     sim::CivilTime a{2009, 6, 15, 13, 45, 30, 1};
     EXPECT_EQ(sim::PackTime(a), (std::array<std::uint8_t, 5>{0x5E, 0xDB, 0xF2, 0x2C, 0x01}));

@@ -18,9 +18,9 @@ inline constexpr std::uint32_t kRepA = 9247;      // address 00 24 1F: a 24 to e
 inline constexpr std::uint32_t kRepB = 12345678;  // address BC 61 4E
 
 inline Bytes RelayRecord(std::uint8_t command, std::uint32_t address, const Bytes& args = {},
-                         std::uint8_t relay = sim::ic::Relay)
+                         std::uint8_t relay = sim::icRelay)
 {
-    Bytes r{sim::kHostTag, relay, command, static_cast<std::uint8_t>(address >> 16),
+    Bytes r{sim::msgHostTag, relay, command, static_cast<std::uint8_t>(address >> 16),
             static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
     r.insert(r.end(), args.begin(), args.end());
     return r;
@@ -28,7 +28,7 @@ inline Bytes RelayRecord(std::uint8_t command, std::uint32_t address, const Byte
 
 // The reply a repeater at `address` sends (relay id A8 in front).
 inline Bytes RepeaterReply(std::uint8_t code, std::uint32_t address, const Bytes& payload = {},
-                           std::uint8_t id = sim::ic::RelayReply)
+                           std::uint8_t id = sim::icRelayReply)
 {
     Bytes m{id, code, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
             static_cast<std::uint8_t>(address)};

@@ -1,0 +1,137 @@
+#pragma once
+// The main window: the hub of the program. It owns the serial port, the link
+// state, the configuration item table, the option words and the language
+// strings; every other window and unit reaches them through formMain.
+#include "link/OpState.h"
+#include "link/Serial.h"
+#include "link/Tringbuffer.h"
+#include "platform/FormTimer.h"
+#include "serial/PortCore.h"
+#include "ui_Main.h"
+
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QCloseEvent;
+class QShowEvent;
+
+class TformMain : public QMainWindow, public Ui::TformMain {
+public:
+    explicit TformMain(QWidget* owner = nullptr);
+    ~TformMain() override;
+
+    // ---- state (zero when the window is allocated)
+    TRingBuffer* rxRing = nullptr;
+    uint16_t linkRetries = 0;
+    uint16_t replyRetries = 0;
+    TMsgRecord txMsg;
+    uint8_t repeaterAddr[3] = {0, 0, 0};
+    uint8_t opState = 0;
+    uint8_t pendingEcuOp = 0;
+    int32_t itemIndex = 0;
+    uint8_t dbEntryIndex = 0;
+    uint8_t sortColumn = 0;
+    uint8_t sortAscending = 0;
+    uint32_t debugCounters = 0;
+    std::array<QCheckBox*, 7> patrolDayBoxes {};
+    std::array<QCheckBox*, 7> reportDayBoxes {};
+    std::array<QCheckBox*, 7> histDayBoxes {};
+    uint32_t patrolDays = 0, reportDays = 0, histDays = 0;
+    uint8_t gsmLogonState = 0;
+    double jobStartTime = 0; // days, as the platform's date-time
+    uint8_t rssiMisses = 0;
+    uint32_t languageIndex = 0;
+    uint32_t adminOptions = 0;
+    uint32_t distOptions = 0;
+    uint32_t infoFormFlags = 0;
+    uint16_t linkTimeoutMs = 0;
+    uint8_t rfTestPatrolSeconds = 0;
+    std::array<std::string, 310> langStrings;
+    std::string captionSuffix;
+
+    // ---- components that are not in the window layout
+    TComPort* portVigilator = nullptr;
+    TTimer* timerRxService = nullptr;
+    TTimer* timerLedTx = nullptr;
+    TTimer* timerLedRx = nullptr;
+    TTimer* timerConnectionManager = nullptr;
+    TTimer* timerMsgTimeout = nullptr;
+    TTimer* timerTextFlash = nullptr;
+    TTimer* timerGeneral = nullptr;
+    TTimer* timerLowBattery = nullptr;
+    TTimer* timerDiscover = nullptr;
+    TTimer* timerPostShow = nullptr;
+    TTimer* timerRssiReq = nullptr;
+
+    // ---- start-up and shutdown
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void timerPostShowTimer(QObject* Sender);
+    void ShowUserGuideInfo();
+    void ShowConfigurationTab(bool show);
+    void ShowEngineeringTab(bool show);
+    void menuExitClick();
+    void menuConnectClick();
+
+    // ---- receive path and lamps
+    void portVigilatorRxChar(QObject* Sender, int32_t Count);
+    void timerRxServiceTimer(QObject* Sender);
+    void timerLedTxTimer(QObject* Sender);
+    void timerLedRxTimer(QObject* Sender);
+    void LightTxLamp();
+
+    // ---- the outstanding request and the jobs
+    void StartLinkTimer(uint32_t intervalMs);
+    void StopLinkTimer();
+    void StartReplyTimer(uint32_t intervalMs);
+    void StopReplyTimer();
+    void EndOperation();
+    void EnableControls(bool enable);
+    void timerConnectionManagerTimer(QObject* Sender);
+    void timerMsgTimeoutTimer(QObject* Sender);
+    void timerTextFlashTimer(QObject* Sender);
+
+    // ---- the interface unit
+    void timerGeneralTimer(QObject* Sender);
+    void timerDiscoverTimer(QObject* Sender);
+    void timerLowBatteryTimer(QObject* Sender);
+
+    // ---- configuration entries
+    // The tick label of the entry in progress shows the red cross.
+    void MarkCurrentItemFailed();
+
+    // ---- repeater selection
+    int32_t GetSelectedRepeaterAddress();
+    void ClearRepeaterSelection();
+    void boxRepeatersDblClick();
+
+    // ---- the status bar: one simple text, which can blink
+    void SetStatusText(const std::string& text);
+    std::string StatusText() const;
+    void SetSimplePanel(bool simple);
+    bool SimplePanel() const { return simplePanel_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ReadFromPort(int32_t count);
+
+    QLabel* statusText_ = nullptr;
+    bool simplePanel_ = true;
+    bool shown_ = false;
+    bool leftInDriver_ = false; // the ring buffer was full: bytes wait in the driver
+};
+
+extern TformMain* formMain;
+
+class QPushButton;
+// The telephone-list buttons' two modes.
+void SetAddToListButton(QPushButton* button);
+void SetDeleteFromListButton(QPushButton* button);

@@ -1,0 +1,116 @@
+#include "e2e/Harness.h"
+
+#include "link/Responses.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/ExceptionDisplay.h"
+#include "platform/Modal.h"
+#include "platform/Registry.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
+
+sim::Bytes RecordOf(std::initializer_list<uint8_t> bytes) { return sim::Bytes(bytes); }
+
+void EndToEnd::SetUp()
+{
+    platform::TimeControl::UseVirtualTime();
+    platform::SetRegistryFile(dir.File("registry.txt"));
+    sim = std::make_unique<sim::InterfaceUnit>();
+    // Our own look at the program's input queue, to know when it has read
+    // everything the simulator wrote.
+    slaveFd_ = ::open(sim->SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    StorePort(sim->SlavePath());
+    ResetInterfaceState();
+    platform::SetExceptionDisplayHook([this](const std::string& m) { exceptions.push_back(m); });
+    platform::SetMessageDlgHook([this](const std::string& text, platform::MsgDlgType type, uint32_t) {
+        dialogs.push_back({text, int(type)});
+        return int(platform::mrOk);
+    });
+    platform::SetBeepHook([this](uint32_t type) { beeps.push_back(type); });
+    platform::SetModalHook([this](QDialog& dialog) {
+        modals.push_back(dialog.objectName().toStdString());
+        // The splash closes itself after its time; the reminder gets our answer.
+        if (dialog.objectName() == "formSplash" || dialog.objectName() == "TformSplash") {
+            platform::BusyWait(3000);
+            return 0;
+        }
+        return modalResult;
+    });
+    platform::TimeControl::SetSettleHook([this] { SettleIo(); });
+}
+
+void EndToEnd::TearDown()
+{
+    platform::TimeControl::SetSettleHook({});
+    if (form) {
+        form->portVigilator->Close();
+        delete form;
+        form = nullptr;
+        formMain = nullptr;
+    }
+    platform::SetModalHook({});
+    platform::SetBeepHook({});
+    platform::SetMessageDlgHook({});
+    platform::SetExceptionDisplayHook({});
+    if (slaveFd_ >= 0)
+        ::close(slaveFd_);
+    sim.reset();
+    platform::TimeControl::UseRealTime();
+    EXPECT_TRUE(exceptions.empty()) << (exceptions.empty() ? "" : exceptions.front());
+}
+
+void EndToEnd::StorePort(const std::string& port)
+{
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true));
+    reg.WriteString("Port", port);
+    reg.WriteString("BaudRate", "115200");
+    reg.CloseKey();
+}
+
+void EndToEnd::Start()
+{
+    form = new TformMain();
+    formMain = form;
+    form->show();
+    QCoreApplication::processEvents();
+}
+
+void EndToEnd::StartAndConnect()
+{
+    Start();
+    Advance(50); // the post-show step
+}
+
+void EndToEnd::SettleIo()
+{
+    if (!sim)
+        return;
+    // Until nothing moves: the simulator has read all the program wrote and
+    // written all that is due, and the program has read all of it.
+    for (int round = 0; round < 2000; ++round) {
+        sim->Pump(platform::MonotonicMs());
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        int waiting = 0;
+        if (slaveFd_ >= 0 && ioctl(slaveFd_, FIONREAD, &waiting) != 0)
+            waiting = 0;
+        const bool simHasInput = sim->IsOpen() && sim->WaitForInput(0);
+        const bool programListens = form && form->portVigilator->Connected();
+        if ((waiting == 0 || !programListens) && !simHasInput)
+            return;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+void EndToEnd::Advance(int64_t ms)
+{
+    // In steps, so that every receive tick sees what arrived before it.
+    platform::TimeControl::Advance(ms);
+}

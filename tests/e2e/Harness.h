@@ -1,0 +1,49 @@
+#pragma once
+// End-to-end runs: the real main window on the offscreen platform, on
+// virtual time, against the simulated interface unit on a pseudo-terminal.
+#include "app/Main.h"
+#include "sim/InterfaceUnit.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ShownDialog {
+    std::string text;
+    int type;
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Stores the port the program is to open (the simulator's by default).
+    void StorePort(const std::string& port);
+    // Creates the main window and shows it (start-up up to the post-show step).
+    void Start();
+    // Start, then let the post-show step connect.
+    void StartAndConnect();
+    // Moves virtual time, letting the simulator answer between steps.
+    void Advance(int64_t ms);
+    // The program's frames, as the simulator decoded them.
+    std::vector<sim::ReceivedFrame> FramesWithCommand(uint8_t command) const { return sim->FramesWithCommand(command); }
+
+    std::unique_ptr<sim::InterfaceUnit> sim;
+    TformMain* form = nullptr;
+    TempDir dir;
+    std::vector<ShownDialog> dialogs;
+    std::vector<uint32_t> beeps;
+    std::vector<std::string> exceptions;
+    int modalResult = 0; // what the user-guide reminder returns
+    std::vector<std::string> modals;
+
+private:
+    void SettleIo();
+    int slaveFd_ = -1;
+};
+
+// The record bytes of a frame, for comparisons.
+sim::Bytes RecordOf(std::initializer_list<uint8_t> bytes);
