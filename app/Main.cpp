@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/ConfigPage.h"
 #include "app/Languages.h"
 #include "app/Registry.h"
 #include "link/Requests.h"
@@ -54,7 +55,18 @@ void SetFontColour(QWidget* w, const QColor& colour)
 
 TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
 {
+    Q_INIT_RESOURCE(resources);
     setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    static const int columnWidths[] = {110, 55, 45, 140, 30, 30, 30, -1, 55, 55, -1};
+    for (int c = 0; c < 11; ++c)
+        if (columnWidths[c] > 0)
+            viewDatabase->setColumnWidth(c, columnWidths[c]);
+    for (QComboBox* combo : {comboHostTel, comboEngineerTel, comboAlarmTel})
+        if (combo->lineEdit())
+            combo->lineEdit()->setMaxLength(200);
+    if (comboTestTel->lineEdit())
+        comboTestTel->lineEdit()->setMaxLength(50);
     statusText_ = new QLabel(statusBar);
     statusBar->addWidget(statusText_, 1);
 
@@ -110,6 +122,9 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     reportDayBoxes = {Report_Sun_Box, Report_Mon_Box, Report_Tue_Box, Report_Wed_Box,
                       Report_Thu_Box, Report_Fri_Box, Report_Sat_Box};
     histDayBoxes = {boxHistSun, boxHistMon, boxHistTue, boxHistWed, boxHistThu, boxHistFri, boxHistSat};
+    BuildConfigItems(this);
+    WireConfigPage(this);
+    WireJobs();
 
     FormCreate();
 }
@@ -461,8 +476,8 @@ void TformMain::timerLowBatteryTimer(QObject*) { imageBattery25->setVisible(imag
 
 void TformMain::MarkCurrentItemFailed()
 {
-    // The configuration item table and its ticks come with the configuration
-    // job; until then no job is in a configuration state.
+    if (itemIndex >= 0 && itemIndex < kConfigItemCount)
+        ShowTickFailed(configItems[size_t(itemIndex)].tick);
 }
 
 void SetAddToListButton(QPushButton* button)

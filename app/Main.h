@@ -2,6 +2,7 @@
 // The main window: the hub of the program. It owns the serial port, the link
 // state, the configuration item table, the option words and the language
 // strings; every other window and unit reaches them through formMain.
+#include "app/ConfigItems.h"
 #include "link/OpState.h"
 #include "link/Serial.h"
 #include "link/Tringbuffer.h"
@@ -24,6 +25,9 @@ public:
     explicit TformMain(QWidget* owner = nullptr);
     ~TformMain() override;
 
+    // The layout's status bar, not the main window's accessor of that name.
+    using Ui::TformMain::statusBar;
+
     // ---- state (zero when the window is allocated)
     TRingBuffer* rxRing = nullptr;
     uint16_t linkRetries = 0;
@@ -36,6 +40,7 @@ public:
     uint8_t dbEntryIndex = 0;
     uint8_t sortColumn = 0;
     uint8_t sortAscending = 0;
+    TConfigItems configItems {};
     uint32_t debugCounters = 0;
     std::array<QCheckBox*, 7> patrolDayBoxes {};
     std::array<QCheckBox*, 7> reportDayBoxes {};
@@ -105,10 +110,27 @@ public:
     // The tick label of the entry in progress shows the red cross.
     void MarkCurrentItemFailed();
 
+    // ---- jobs started from the main window
+    void btnConfigClick();
+    void btnAbortClick();
+    void menuSendSingleMsgClick();
+    void SetTicksVisible(bool visible);
+    void btnDeployClick();
+    void btnAbandonClick();
+    void btnSleepClick();
+    void btnEcuActiveClick();
+    void spinnerSerialNumClick(bool up);
+    void boxEcuUsesSerialClick();
+
     // ---- repeater selection
     int32_t GetSelectedRepeaterAddress();
     void ClearRepeaterSelection();
+    void boxRepeatersClick();
     void boxRepeatersDblClick();
+    void timerRssiReqTimer(QObject* Sender);
+    // The logger database view: drawing and sorting.
+    void viewDatabaseColumnClick(int column);
+    int viewDatabaseCompare(const class QTreeWidgetItem* item1, const class QTreeWidgetItem* item2) const;
 
     // ---- the status bar: one simple text, which can blink
     void SetStatusText(const std::string& text);
@@ -122,6 +144,10 @@ protected:
 
 private:
     void ReadFromPort(int32_t count);
+    void WireJobs();
+
+    QCheckBox* popupBox_ = nullptr; // the box whose popup menu is open
+    int serialSpinnerValue_ = 0;
 
     QLabel* statusText_ = nullptr;
     bool simplePanel_ = true;

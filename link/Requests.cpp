@@ -1,8 +1,23 @@
 #include "link/Requests.h"
 
+#include "app/Languages.h"
 #include "app/Main.h"
 #include "link/Responses.h"
 #include "link/Serial.h"
+#include "platform/Clock.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <ctime>
+#include <limits>
+#include <vector>
 
 void QueueMsg(TformMain* form, TMsgRecord* msg, int32_t replyTimeoutMs)
 {
@@ -19,4 +34,748 @@ void QueueMsg(TformMain* form, TMsgRecord* msg, int32_t replyTimeoutMs)
     else
         form->StopReplyTimer();
     form->LightTxLamp();
+}
+
+// ============================================================== packed date and time
+
+TPackedTime PackTime(const TClockTime& t)
+{
+    const unsigned sec = unsigned(t.second);
+    const unsigned min = unsigned(t.minute);
+    const unsigned hour = unsigned(t.hour);
+    const unsigned dow = unsigned(t.dayOfWeek);
+    const unsigned day = unsigned(t.day);
+    const unsigned month = unsigned(t.month);
+    // Low byte of year + 48 is year - 2000 for 2000..2255.
+    const unsigned year = uint8_t(t.year + 48);
+    return TPackedTime{
+        uint8_t(sec | min << 6),
+        uint8_t(min >> 2 | hour << 4),
+        uint8_t(hour >> 4 | dow << 1 | day << 4),
+        uint8_t(day >> 4 | month << 1 | year << 5),
+        uint8_t(year >> 3),
+    };
+}
+
+TClockTime UnpackTime(const TPackedTime& packed)
+{
+    uint64_t v = 0;
+    for (int i = 4; i >= 0; --i)
+        v = v << 8 | packed[std::size_t(i)];
+    TClockTime t;
+    t.second = int(v & 0x3F);
+    t.minute = int(v >> 6 & 0x3F);
+    t.hour = int(v >> 12 & 0x1F);
+    t.dayOfWeek = int(v >> 17 & 0x07);
+    t.day = int(v >> 20 & 0x1F);
+    t.month = int(v >> 25 & 0x0F);
+    t.year = 2000 + int(v >> 29 & 0xFF);
+    return t;
+}
+
+TClockTime LocalClockTime(std::chrono::system_clock::time_point now, int hours)
+{
+    using namespace std::chrono;
+    constexpr int64_t msPerDay = 86400000;
+    const int64_t ms = duration_cast<milliseconds>(now.time_since_epoch()).count();
+    const int64_t seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    const time_t tt = time_t(seconds);
+    tm local {};
+    localtime_r(&tt, &local);
+
+    // The local wall-clock reading as a plain count of milliseconds: the
+    // offset moves the reading, with no second look at time zones.
+    const sys_days date {year {local.tm_year + 1900} / month {unsigned(local.tm_mon + 1)} / day {unsigned(local.tm_mday)}};
+    int64_t reading = int64_t(date.time_since_epoch().count()) * msPerDay +
+                      ((int64_t(local.tm_hour) * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + (ms - seconds * 1000);
+    // The offset is a day fraction in single precision, so some offsets
+    // land a millisecond short of the whole hour.
+    const float offsetDays = float(hours) / 24.0f;
+    reading += std::llround(double(offsetDays) * double(msPerDay));
+
+    int64_t dayCount = reading / msPerDay;
+    int64_t rest = reading % msPerDay;
+    if (rest < 0) {
+        rest += msPerDay;
+        --dayCount;
+    }
+    const sys_days when {days {dayCount}};
+    const year_month_day ymd {when};
+    const int64_t secOfDay = rest / 1000;
+    TClockTime t;
+    t.year = int(ymd.year());
+    t.month = int(unsigned(ymd.month()));
+    t.day = int(unsigned(ymd.day()));
+    t.dayOfWeek = int(weekday {when}.c_encoding());
+    t.hour = int(secOfDay / 3600);
+    t.minute = int(secOfDay / 60 % 60);
+    t.second = int(secOfDay % 60);
+    return t;
+}
+
+// ============================================================== value helpers
+
+bool TextFitsRecord(const std::string& text)
+{
+    return text.size() <= kMaxItemText && text.find('\0') == std::string::npos;
+}
+
+std::string FilterTelNumber(const std::string& text)
+{
+    std::string kept;
+    for (char c : text)
+        if ((c >= '0' && c <= '9') || c == '+')
+            kept += c;
+    return kept;
+}
+
+bool TelNumberFitsRecord(const std::string& text) { return FilterTelNumber(text).size() <= kMaxItemText; }
+
+uint8_t BcdByte(int value) { return uint8_t((value / 10) << 4 | value % 10); }
+
+std::string StripBlanks(const std::string& text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && uint8_t(text[begin]) < 33)
+        ++begin;
+    while (end > begin && uint8_t(text[end - 1]) < 33)
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+std::optional<double> ParseDecimalText(const std::string& text)
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+' && last - first > 1 && first[1] != '-' && first[1] != '+')
+        ++first;
+    double value = 0;
+    const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+    if (error != std::errc() || end != last || first == last || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+float GpsFieldValue(QLineEdit* edit)
+{
+    const std::string text = StripBlanks(edit->text().toStdString());
+    edit->setText(QString::fromStdString(text));
+    if (text.empty())
+        return 0.0f;
+    return float(ParseDecimalText(text).value_or(4294967295.0));
+}
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A request without its relay header: the command and what follows the address.
+struct TRequest {
+    uint8_t command;
+    Bytes data;
+};
+using TRequestReader = std::optional<TRequest> (*)(TformMain* form, uint8_t code);
+
+// A whole decimal integer (leading blanks and a sign allowed), else empty.
+std::optional<int64_t> DecimalInteger(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i == text.size())
+        return std::nullopt;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
+            return std::nullopt;
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return value;
+}
+
+// Hexadecimal digits only, else empty.
+std::optional<uint32_t> HexInteger(const std::string& text)
+{
+    if (text.empty() || text.size() > 8)
+        return std::nullopt;
+    uint32_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        value = value << 4 | uint32_t(digit);
+    }
+    return value;
+}
+
+std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
+std::string Text(const QComboBox* combo) { return combo->currentText().toStdString(); }
+
+// The chosen list position when it lies in first..last; a list with nothing
+// chosen (-1) never does.
+std::optional<int> Choice(const QComboBox* combo, int first, int last)
+{
+    const int index = combo->currentIndex();
+    if (index < first || index > last)
+        return std::nullopt;
+    return index;
+}
+
+uint8_t DayMask(const std::array<QCheckBox*, 7>& boxes)
+{
+    uint8_t mask = 0;
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        if (boxes[i] && boxes[i]->isChecked())
+            mask |= uint8_t(1u << i);
+    return mask;
+}
+
+std::optional<TRequest> Write(uint8_t code, const Bytes& value)
+{
+    TRequest request {rcWriteItem, {code, 0x00, uint8_t(value.size())}};
+    request.data.insert(request.data.end(), value.begin(), value.end());
+    return request;
+}
+
+std::optional<TRequest> WriteText(uint8_t code, const std::string& text)
+{
+    if (!TextFitsRecord(text))
+        return std::nullopt;
+    Bytes value(text.begin(), text.end());
+    value.push_back(0x00);
+    return Write(code, value);
+}
+
+std::optional<TRequest> WriteTime(uint8_t code, const QComboBox* hour, const QComboBox* minute)
+{
+    const auto h = Choice(hour, 0, 23);
+    const auto m = Choice(minute, 0, 59);
+    if (!h || !m)
+        return std::nullopt;
+    return Write(code, {BcdByte(*h), BcdByte(*m)});
+}
+
+// Fills txMsg, sends it and shows the status text; a refused request leaves
+// txMsg and the timers as they were.
+void Send(TformMain* form, const std::optional<TRequest>& request, int textId, const std::string& english,
+          const std::string& suffix = {})
+{
+    if (!request || 6 + request->data.size() > std::size_t(kMaxMsgData))
+        return;
+    TMsgRecord& msg = form->txMsg;
+    msg.data[0] = msgHostTag;
+    msg.data[1] = icRelay;
+    msg.data[2] = request->command;
+    msg.data[3] = form->repeaterAddr[0];
+    msg.data[4] = form->repeaterAddr[1];
+    msg.data[5] = form->repeaterAddr[2];
+    std::copy(request->data.begin(), request->data.end(), msg.data + 6);
+    msg.length = uint16_t(6 + request->data.size());
+    QueueMsg(form, &form->txMsg, 1000);
+    form->SetStatusText("  " + GetLangString(form, textId, english) + suffix);
+}
+
+std::string Number(unsigned value) { return " #" + std::to_string(value); }
+
+// ---- readers of the table entries' values
+
+std::optional<TRequest> ReadGsmBand(TformMain* form, uint8_t code)
+{
+    const auto band = Choice(form->comboGsmBand, 0, 3);
+    if (!band)
+        return std::nullopt;
+    return Write(code, {uint8_t(*band)});
+}
+
+std::optional<TRequest> ReadRegion(TformMain* form, uint8_t)
+{
+    const auto region = Choice(form->comboRegion, 0, int(regionCodes.size()) - 1);
+    if (!region)
+        return std::nullopt;
+    return TRequest {rcRegion, {regionCodes[std::size_t(*region)]}};
+}
+
+void PutFloat(Bytes& bytes, float value)
+{
+    const uint32_t bits = std::bit_cast<uint32_t>(value);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.push_back(uint8_t(bits >> shift));
+}
+
+std::optional<TRequest> ReadGpsCoordinates(TformMain* form, uint8_t code)
+{
+    const float latitude = GpsFieldValue(form->editGpsLat);
+    const float longitude = GpsFieldValue(form->editGpsLong);
+    // A number beyond single precision would go out as infinity.
+    if (!std::isfinite(latitude) || !std::isfinite(longitude))
+        return std::nullopt;
+    Bytes value;
+    PutFloat(value, latitude);
+    PutFloat(value, longitude);
+    return Write(code, value);
+}
+
+std::optional<TRequest> ReadPatrolTime(TformMain* form, uint8_t code)
+{
+    return WriteTime(code, form->comboPatrolHour, form->comboPatrolMinute);
+}
+
+std::optional<TRequest> ReadRetryTime(TformMain* form, uint8_t code)
+{
+    return WriteTime(code, form->comboRetryHour, form->comboRetryMinute);
+}
+
+std::optional<TRequest> ReadReportTime(TformMain* form, uint8_t code)
+{
+    return WriteTime(code, form->comboReportHour, form->comboReportMinute);
+}
+
+std::optional<TRequest> ReadPatrolDuration(TformMain* form, uint8_t code)
+{
+    // Ten-second steps from 10 s; 250 s is the most a byte holds.
+    const auto step = Choice(form->comboPatrolDuration, 0, 24);
+    if (!step)
+        return std::nullopt;
+    return Write(code, {uint8_t((*step + 1) * 10)});
+}
+
+std::optional<TRequest> ReadPatrolDays(TformMain* form, uint8_t code)
+{
+    return Write(code, {DayMask(form->patrolDayBoxes)});
+}
+
+std::optional<TRequest> ReadReportDays(TformMain* form, uint8_t code)
+{
+    return Write(code, {DayMask(form->reportDayBoxes)});
+}
+
+std::optional<TRequest> ReadHistogramDays(TformMain* form, uint8_t code)
+{
+    return Write(code, {DayMask(form->histDayBoxes)});
+}
+
+std::optional<TRequest> ReadHostTel(TformMain* form, uint8_t code)
+{
+    return WriteText(code, FilterTelNumber(Text(form->comboHostTel)));
+}
+
+std::optional<TRequest> ReadEngineerTel(TformMain* form, uint8_t code)
+{
+    return WriteText(code, FilterTelNumber(Text(form->comboEngineerTel)));
+}
+
+std::optional<TRequest> ReadSimTel(TformMain* form, uint8_t code)
+{
+    return WriteText(code, FilterTelNumber(Text(form->editSimNumber)));
+}
+
+std::optional<TRequest> ReadReportStagger(TformMain* form, uint8_t code)
+{
+    const auto digits = Choice(form->comboStaggerDigits, 0, 4);
+    const auto seconds = Choice(form->comboStaggerTime, 0, 30);
+    if (!digits || !seconds)
+        return std::nullopt;
+    return Write(code, {uint8_t(*digits), uint8_t(*seconds)});
+}
+
+std::optional<TRequest> ReadAlarmSetting(TformMain* form, uint8_t code)
+{
+    const auto choice = Choice(form->comboLeakAlarm, 0, int(alarmReportCodes.size()) - 1);
+    if (!choice)
+        return std::nullopt;
+    return Write(code, {uint8_t(alarmReportCodes[std::size_t(*choice)])});
+}
+
+std::optional<TRequest> ReadLowRfThreshold(TformMain* form, uint8_t code)
+{
+    const int64_t threshold = DecimalInteger(Text(form->editLowRfThresh)).value_or(0);
+    if (threshold < 0 || threshold > 255)
+        return std::nullopt;
+    return Write(code, {uint8_t(threshold)});
+}
+
+std::optional<TRequest> ReadAlarmEnables(TformMain* form, uint8_t code)
+{
+    uint8_t bits = 0;
+    if (form->boxLowVantBat->isChecked())
+        bits |= aeLowVantBat;
+    if (form->boxLowVantRf->isChecked())
+        bits |= aeLowVantRf;
+    if (form->boxLowKvtBat->isChecked())
+        bits |= aeLowKvtBat;
+    if (form->boxChangeViaSms->isChecked())
+        bits |= aeChangeViaSms;
+    return Write(code, {bits});
+}
+
+std::optional<TRequest> ReadRxWindowDuration(TformMain* form, uint8_t code)
+{
+    const auto position = Choice(form->comboSmsRxDuration, 0, 254);
+    if (!position)
+        return std::nullopt;
+    return Write(code, {uint8_t(*position + 1)});
+}
+
+std::optional<TRequest> ReadEcuNumber(TformMain* form, uint8_t code)
+{
+    const auto ecu = EcuNumberValue(form);
+    if (!ecu)
+        return std::nullopt;
+    return Write(code, {uint8_t(*ecu >> 8), uint8_t(*ecu)});
+}
+
+std::optional<TRequest> ReadSerialNumber(TformMain* form, uint8_t code)
+{
+    const int64_t serial = DecimalInteger(Text(form->editSerialNum)).value_or(0);
+    if (serial < 0 || serial > 0xFFFFFF)
+        return std::nullopt;
+    return Write(code, {uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial)});
+}
+
+std::optional<TRequest> ReadApn(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editApn)); }
+std::optional<TRequest> ReadGprsUser(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editGprsUser)); }
+std::optional<TRequest> ReadGprsPass(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editGprsPass)); }
+std::optional<TRequest> ReadFtpHost(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpHost)); }
+std::optional<TRequest> ReadFtpUser(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpUser)); }
+std::optional<TRequest> ReadFtpPass(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpPass)); }
+std::optional<TRequest> ReadFtpFolder(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpFolder)); }
+
+std::optional<TRequest> ReadEcuOptionsF2(TformMain* form, uint8_t code)
+{
+    const uint8_t value = form->radioGprs->isChecked() ? eoGprsReporting : 0x00;
+    return TRequest {rcService, {code, 0x00, value, eoGprsReporting}};
+}
+
+std::optional<int> ReportFormatChoice(TformMain* form) { return Choice(form->comboReportFormat, 0, 3); }
+
+struct TReaderEntry {
+    TConfigRequestEvent builder;
+    TRequestReader reader;
+};
+
+} // namespace
+
+std::optional<uint16_t> EcuNumberValue(TformMain* form)
+{
+    if (form->boxEcuUsesSerial->isChecked()) {
+        int64_t serial;
+        if (form->boxSerialNum->isChecked()) {
+            serial = DecimalInteger(Text(form->editSerialNum)).value_or(0);
+            // A negative remainder has a sign, which no hexadecimal reading takes.
+            if (serial < 0)
+                serial = 0;
+        } else {
+            serial = int64_t(form->repeaterAddr[0]) << 16 | form->repeaterAddr[1] << 8 | form->repeaterAddr[2];
+        }
+        // The last four decimal digits, read as hexadecimal digits.
+        int64_t rest = serial % 10000;
+        uint16_t value = 0;
+        for (int shift = 0; shift < 16; shift += 4, rest /= 10)
+            value = uint16_t(value | (rest % 10) << shift);
+        return value;
+    }
+    const uint32_t ecu = HexInteger(Text(form->editEcuNum)).value_or(0);
+    if (ecu > 0xFFFF)
+        return std::nullopt;
+    return uint16_t(ecu);
+}
+
+// ============================================================== configuration writes
+
+void QueueGsmBand(TformMain* form, uint8_t code) { Send(form, ReadGsmBand(form, code), 190, "Queueing GSM Band"); }
+
+void QueueTime(TformMain* form, uint8_t hours)
+{
+    int offset = int8_t(hours);
+    if (hours == ciUseTimeZone)
+        offset = int16_t(form->spinnerTimeZone->value());
+    const TPackedTime packed = PackTime(LocalClockTime(platform::WallClockNow(), offset));
+    Send(form, TRequest {rcSetClock, Bytes(packed.begin(), packed.end())}, 191, "Queueing Time");
+}
+
+void QueueRegion(TformMain* form, uint8_t code) { Send(form, ReadRegion(form, code), 192, "Queueing Region"); }
+
+void QueueGpsCoordinates(TformMain* form, uint8_t code)
+{
+    Send(form, ReadGpsCoordinates(form, code), 193, "Queueing GPS Co-ordinates");
+}
+
+void QueuePatrolTime(TformMain* form, uint8_t code)
+{
+    Send(form, ReadPatrolTime(form, code), 194, "Queueing Patrol Time");
+}
+
+void QueuePatrolRetryTime(TformMain* form, uint8_t code)
+{
+    Send(form, ReadRetryTime(form, code), 195, "Queueing Patrol Retry Time");
+}
+
+void QueuePatrolDuration(TformMain* form, uint8_t code)
+{
+    Send(form, ReadPatrolDuration(form, code), 196, "Queueing Patrol Duration");
+}
+
+void QueuePatrolDays(TformMain* form, uint8_t code)
+{
+    Send(form, ReadPatrolDays(form, code), 197, "Queueing Patrol Days");
+}
+
+void QueueHostTelNumber(TformMain* form, uint8_t code)
+{
+    Send(form, ReadHostTel(form, code), 198, "Queueing Host Telephone Number");
+}
+
+void QueueReportTime(TformMain* form, uint8_t code)
+{
+    Send(form, ReadReportTime(form, code), 199, "Queueing Report Time");
+}
+
+void QueueReportStagger(TformMain* form, uint8_t code)
+{
+    Send(form, ReadReportStagger(form, code), 200, "Queueing Report Stagger Data");
+}
+
+void QueueReportDays(TformMain* form, uint8_t code)
+{
+    Send(form, ReadReportDays(form, code), 201, "Queueing Report Days");
+}
+
+void QueueHistogramOptions(TformMain* form, uint8_t code)
+{
+    Send(form, ReadHistogramDays(form, code), 202, "Queueing Histogram Options");
+}
+
+void QueueAlarmSetting(TformMain* form, uint8_t code)
+{
+    Send(form, ReadAlarmSetting(form, code), 203, "Queueing Alarm Setting");
+}
+
+void QueueLowRfThreshold(TformMain* form, uint8_t code)
+{
+    Send(form, ReadLowRfThreshold(form, code), 204, "Queueing Low RF Alarm Threshold");
+}
+
+void QueueAlarmEnables(TformMain* form, uint8_t code)
+{
+    Send(form, ReadAlarmEnables(form, code), 205, "Queueing Alarm-Enable Settings");
+}
+
+void QueueClearDatabase(TformMain* form, uint8_t)
+{
+    Send(form, TRequest {rcClearDb, {0xED}}, 206, "Queueing Clear Database Message");
+}
+
+void QueueEraseDebugCounter(TformMain* form, uint8_t code)
+{
+    Send(form, Write(code, {0x00, 0x00}), 207, "Queueing Erase Debug Counter", Number(code));
+}
+
+void QueueEraseBuffer(TformMain* form, uint8_t logIndex)
+{
+    Send(form, TRequest {rcEraseBuffer, {logIndex}}, 208, "Queueing Erase Buffer", Number(logIndex));
+}
+
+void QueueEngineerTelNumber(TformMain* form, uint8_t code)
+{
+    Send(form, ReadEngineerTel(form, code), 209, "Queueing Engineer's Telephone Number");
+}
+
+void QueueRxWindowDuration(TformMain* form, uint8_t code)
+{
+    Send(form, ReadRxWindowDuration(form, code), 210, "Queueing Receive Window Duration");
+}
+
+void QueueEcuNumber(TformMain* form, uint8_t code) { Send(form, ReadEcuNumber(form, code), 211, "Queueing ECU Number"); }
+
+void QueueSerialNumber(TformMain* form, uint8_t code)
+{
+    Send(form, ReadSerialNumber(form, code), 212, "Queueing Serial Number");
+}
+
+void QueueApn(TformMain* form, uint8_t code) { Send(form, ReadApn(form, code), 292, "Queueing Access Point Name"); }
+
+void QueueGprsUsername(TformMain* form, uint8_t code)
+{
+    Send(form, ReadGprsUser(form, code), 293, "Queueing GPRS Username");
+}
+
+void QueueGprsPassword(TformMain* form, uint8_t code)
+{
+    Send(form, ReadGprsPass(form, code), 294, "Queueing GPRS Password");
+}
+
+void QueueFtpHost(TformMain* form, uint8_t code) { Send(form, ReadFtpHost(form, code), 295, "Queueing FTP Host Name"); }
+
+void QueueFtpUserId(TformMain* form, uint8_t code) { Send(form, ReadFtpUser(form, code), 296, "Queueing FTP User ID"); }
+
+void QueueFtpPassword(TformMain* form, uint8_t code)
+{
+    Send(form, ReadFtpPass(form, code), 297, "Queueing FTP Password");
+}
+
+void QueueFtpFolder(TformMain* form, uint8_t code) { Send(form, ReadFtpFolder(form, code), 307, "Queueing FTP Folder"); }
+
+void QueueSimTelNumber(TformMain* form, uint8_t code)
+{
+    Send(form, ReadSimTel(form, code), 298, "Queueing SIM Telephone Number");
+}
+
+void QueueEcuOptionsStep(TformMain* form, uint8_t)
+{
+    if (form->opState == osConfigItems && form->boxLowNoiseAmp->isChecked() && form->boxReportFormat->isChecked()) {
+        // Both fields are known: write the byte without reading it first.
+        const auto format = ReportFormatChoice(form);
+        if (!format)
+            return;
+        uint8_t options = eoEcuActive | uint8_t(*format << eoReportFormatShift);
+        if (form->radioEnableLna->isChecked())
+            options |= eoLowNoiseAmp;
+        QueueEcuOptions(form, options);
+        return;
+    }
+    // One field only: read the byte, and let its reply merge the field in.
+    QueueCheckOptions(form);
+    if (form->opState == osConfigItems)
+        form->opState = osCheckOptions;
+}
+
+void QueueEcuOptionsF2(TformMain* form, uint8_t code)
+{
+    Send(form, ReadEcuOptionsF2(form, code), 218, "Queueing ECU Options");
+}
+
+// ============================================================== input checks
+
+bool RequestCanBeBuilt(TformMain* form, TConfigRequestEvent request, uint8_t code)
+{
+    static const TReaderEntry readers[] = {
+        {&QueueGsmBand, &ReadGsmBand},
+        {&QueueRegion, &ReadRegion},
+        {&QueueGpsCoordinates, &ReadGpsCoordinates},
+        {&QueuePatrolTime, &ReadPatrolTime},
+        {&QueuePatrolRetryTime, &ReadRetryTime},
+        {&QueuePatrolDuration, &ReadPatrolDuration},
+        {&QueuePatrolDays, &ReadPatrolDays},
+        {&QueueHostTelNumber, &ReadHostTel},
+        {&QueueEngineerTelNumber, &ReadEngineerTel},
+        {&QueueReportTime, &ReadReportTime},
+        {&QueueReportStagger, &ReadReportStagger},
+        {&QueueReportDays, &ReadReportDays},
+        {&QueueHistogramOptions, &ReadHistogramDays},
+        {&QueueAlarmSetting, &ReadAlarmSetting},
+        {&QueueLowRfThreshold, &ReadLowRfThreshold},
+        {&QueueAlarmEnables, &ReadAlarmEnables},
+        {&QueueRxWindowDuration, &ReadRxWindowDuration},
+        {&QueueEcuNumber, &ReadEcuNumber},
+        {&QueueSerialNumber, &ReadSerialNumber},
+        {&QueueApn, &ReadApn},
+        {&QueueGprsUsername, &ReadGprsUser},
+        {&QueueGprsPassword, &ReadGprsPass},
+        {&QueueFtpHost, &ReadFtpHost},
+        {&QueueFtpUserId, &ReadFtpUser},
+        {&QueueFtpPassword, &ReadFtpPass},
+        {&QueueFtpFolder, &ReadFtpFolder},
+        {&QueueSimTelNumber, &ReadSimTel},
+    };
+    if (request == &QueueEcuOptionsStep) {
+        // The report format goes into the options byte whenever its box is ticked.
+        return !form->boxReportFormat->isChecked() || ReportFormatChoice(form).has_value();
+    }
+    for (const TReaderEntry& entry : readers)
+        if (entry.builder == request)
+            return entry.reader(form, code).has_value();
+    return true;
+}
+
+// ============================================================== other requests
+
+void QueueEcuOptions(TformMain* form, uint8_t options)
+{
+    Send(form, Write(ciEcuOptions, {options}), 218, "Queueing ECU Options");
+}
+
+void QueueCheckOptions(TformMain* form)
+{
+    Send(form, TRequest {rcReadItem, {ciEcuOptions}}, 222, "Checking existing options");
+}
+
+void QueueConfigRequest(TformMain* form, uint8_t item)
+{
+    Send(form, TRequest {rcReadItem, {item}}, 219, "Queueing configuration request", Number(item));
+}
+
+void QueueClockRequest(TformMain* form, uint8_t)
+{
+    Send(form, TRequest {rcReadClock, {}}, 220, "Queueing clock request");
+}
+
+void QueueSleep(TformMain* form) { Send(form, TRequest {rcEcuState, {esSleep, 0x55}}, 213, "Queueing Sleep command"); }
+
+void QueueStartPatrol(TformMain* form)
+{
+    Send(form, TRequest {rcEcuState, {esStartPatrol, form->rfTestPatrolSeconds}}, 214, "Queueing Start Patrol");
+}
+
+void QueueGsmNetworkRequest(TformMain* form, uint8_t logOn)
+{
+    const uint8_t action = logOn ? 0x10 : 0x1F;
+    Send(form, TRequest {rcEcuState, {esGsmNetwork, action}}, 216, "Queueing GSM network request");
+}
+
+void QueueDatabaseRequest(TformMain* form)
+{
+    Send(form, TRequest {rcDbRequest, {}}, 215, "Queueing database requests");
+}
+
+void QueueReadDatabaseEntry(TformMain* form, uint8_t index)
+{
+    Send(form, TRequest {rcReadDbEntry, {index}}, 221, "Reading database entry", Number(index));
+}
+
+void QueueTestSms(TformMain* form)
+{
+    // The destination goes without a NUL: it is the last thing in the record.
+    const std::string digits = FilterTelNumber(Text(form->comboTestTel));
+    if (7 + digits.size() > std::size_t(kMaxMsgData))
+        return;
+    TRequest request {rcTest, {0x00}};
+    request.data.insert(request.data.end(), digits.begin(), digits.end());
+    Send(form, request, 217, "Queueing Test SMS");
+}
+
+void QueueFtpTest(TformMain* form) { Send(form, TRequest {rcTest, {0x02}}, 299, "Queueing FTP Connection Test"); }
+
+void QueueReadRequest(TformMain* form, uint8_t logIndex, uint8_t entryIndex)
+{
+    Send(form, TRequest {rcReadDebugLog, {logIndex, entryIndex}}, 268, "Queueing read request",
+         " " + std::to_string(entryIndex));
+}
+
+void SendRssiRequest(TformMain* form)
+{
+    TMsgRecord msg;
+    msg.data[0] = msgHostTag;
+    msg.data[1] = icRelayChirp;
+    msg.data[2] = rcRssi;
+    msg.data[3] = form->repeaterAddr[0];
+    msg.data[4] = form->repeaterAddr[1];
+    msg.data[5] = form->repeaterAddr[2];
+    msg.data[6] = 0x00;
+    msg.length = 7;
+    SendFrame(&msg, form->portVigilator);
 }

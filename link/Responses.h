@@ -32,6 +32,11 @@ void ProcessDiscoverReply(TformMain* form, const TMsgRecord* msg);
 void ProcessPollReply(TformMain* form, const TMsgRecord* msg);
 void ProcessRepeaterReply(TformMain* form, const TMsgRecord* msg);
 
+// "Logon Failed - " and the reason of a failed GSM log-on.
+std::string GsmErrorText(TformMain* form, uint8_t reason);
+// The time a job took, as its completion text shows it: "2 minutes, 7.045 seconds".
+std::string ElapsedTimeText(TformMain* form, double days);
+
 // The clock record's time: the PC's local date and time as seconds since
 // 1 January 1970, without time-zone conversion, to the nearest second.
 uint32_t LocalUnixTime();

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -77,6 +78,18 @@ std::chrono::system_clock::time_point WallClockNow()
     if (st.active.load())
         return st.wallAtStart + std::chrono::milliseconds(st.now.load() - st.start);
     return std::chrono::system_clock::now();
+}
+
+double DateTimeNow()
+{
+    using namespace std::chrono;
+    const int64_t ms = duration_cast<milliseconds>(WallClockNow().time_since_epoch()).count();
+    const time_t seconds = time_t(ms / 1000);
+    tm local {};
+    localtime_r(&seconds, &local);
+    const int64_t localMs = ms + int64_t(local.tm_gmtoff) * 1000;
+    // 25569 days lie between 30 December 1899 and 1 January 1970.
+    return 25569.0 + double(localMs) / 86400000.0;
 }
 
 void BusyWait(int64_t ms)

@@ -15,6 +15,10 @@ int64_t MonotonicMs();
 // The PC's wall clock; moves with virtual time while that is in use.
 std::chrono::system_clock::time_point WallClockNow();
 
+// The PC's local date and time as days since 30 December 1899 (whole days
+// plus the fraction of the day), the form date-times are stored in.
+double DateTimeNow();
+
 // Pause on the calling thread without serving any event (the program's short
 // pauses between messages are such busy waits).
 void BusyWait(int64_t ms);

@@ -296,6 +296,11 @@ bool SetState(Handle h, const DeviceControlBlock& dcb)
     // glibc refuses a termios whose speed bits say "other rate": give it a
     // placeholder, then set the real rate through termios2.
     cfsetspeed(&t, speed != B0 ? speed : B38400);
+#ifdef CIBAUD
+    // An earlier "other rate" left its mark on the input rate too; 0 there
+    // means "as the output".
+    t.c_cflag &= ~tcflag_t(CIBAUD);
+#endif
     if (tcsetattr(d->fd, TCSANOW, &t) != 0)
         return Fail(errno);
     if (speed == B0 && !SetOtherBaudRate(d->fd, dcb.BaudRate))
@@ -705,9 +710,15 @@ bool GetResult(Handle, Overlapped* ov, uint32_t* transferred, bool wait)
         } else if (n > 0 && (fds[1].revents & POLLIN)) {
             op.error = kErrorOperationAborted;
             op.finished = true;
-        } else if (n > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) && !(fds[0].revents & POLLIN)) {
-            op.error = EIO;
-            op.finished = true;
+        } else if (n > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            // The device has gone: take what is still there, then give up
+            // rather than wake for ever.
+            const uint32_t before = op.done;
+            if (Step(op) || op.done == before) {
+                if (!op.error && op.done == 0)
+                    op.error = EIO;
+                op.finished = true;
+            }
         }
     }
     ov->event.Set();

@@ -73,10 +73,12 @@ void TTimer::Fire()
     TNotifyEvent handler = onTimer_;
     platform::Guarded([&] { handler(this); });
     if (platform::TimeControl::IsVirtual() && armed_ && generation == generation_) {
-        // Ticks missed while the handler ran are not made up: the next one
-        // follows at once, then the period goes on (as with the system timers).
+        // Ticks missed while the handler or a busy wait held the thread are not
+        // made up: the period goes on from the next tick still ahead.
         const int64_t now = platform::MonotonicMs();
         int64_t next = due + interval_;
-        Schedule(next < now ? now : next);
+        if (next <= now)
+            next += ((now - next) / interval_ + 1) * interval_;
+        Schedule(next);
     }
 }

@@ -1,6 +1,7 @@
 #include "tools/Rtfm.h"
 
 #include "app/Languages.h"
+#include "app/Main.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/Modal.h"
 #include "platform/Shell.h"

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -24,7 +25,7 @@ void EndToEnd::SetUp()
     sim = std::make_unique<sim::InterfaceUnit>();
     // Our own look at the program's input queue, to know when it has read
     // everything the simulator wrote.
-    slaveFd_ = ::open(sim->SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ReopenSlave();
     StorePort(sim->SlavePath());
     ResetInterfaceState();
     platform::SetExceptionDisplayHook([this](const std::string& m) { exceptions.push_back(m); });
@@ -65,6 +66,21 @@ void EndToEnd::TearDown()
     EXPECT_TRUE(exceptions.empty()) << (exceptions.empty() ? "" : exceptions.front());
 }
 
+void EndToEnd::ReopenSlave()
+{
+    if (slaveFd_ >= 0)
+        ::close(slaveFd_);
+    slaveFd_ = ::open(sim->SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    programSeen_ = sim->BytesWritten();
+}
+
+void EndToEnd::FollowRecreatedPty()
+{
+    ReopenSlave();
+    StorePort(sim->SlavePath());
+    form->portVigilator->SetPort(sim->SlavePath());
+}
+
 void EndToEnd::StorePort(const std::string& port)
 {
     TRegistry reg;
@@ -78,6 +94,13 @@ void EndToEnd::Start()
 {
     form = new TformMain();
     formMain = form;
+    // Count what the receive event is told, to know when all the simulator
+    // wrote has reached the program (the pty hands bytes over a little later).
+    auto handler = form->portVigilator->OnRxChar;
+    form->portVigilator->OnRxChar = [this, handler](QObject* sender, int32_t count) {
+        programSeen_ += uint64_t(std::max(count, 0));
+        handler(sender, count);
+    };
     form->show();
     QCoreApplication::processEvents();
 }
@@ -101,9 +124,14 @@ void EndToEnd::SettleIo()
         int waiting = 0;
         if (slaveFd_ >= 0 && ioctl(slaveFd_, FIONREAD, &waiting) != 0)
             waiting = 0;
+        const bool programListens = form && form->portVigilator->Connected() && sim->IsOpen();
+        if (!programListens)
+            programSeen_ = sim->BytesWritten();
+        const bool inFlight = programListens && (waiting > 0 || programSeen_ < sim->BytesWritten());
         const bool simHasInput = sim->IsOpen() && sim->WaitForInput(0);
-        const bool programListens = form && form->portVigilator->Connected();
-        if ((waiting == 0 || !programListens) && !simHasInput)
+        const auto due = sim->NextDueMs();
+        const bool simHasOutput = sim->IsOpen() && due && *due <= platform::MonotonicMs();
+        if (!inFlight && !simHasInput && !simHasOutput)
             return;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }

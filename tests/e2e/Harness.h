@@ -28,6 +28,8 @@ protected:
     void StartAndConnect();
     // Moves virtual time, letting the simulator answer between steps.
     void Advance(int64_t ms);
+    // The simulator made a new pseudo-terminal: point the program at it.
+    void FollowRecreatedPty();
     // The program's frames, as the simulator decoded them.
     std::vector<sim::ReceivedFrame> FramesWithCommand(uint8_t command) const { return sim->FramesWithCommand(command); }
 
@@ -42,7 +44,10 @@ protected:
 
 private:
     void SettleIo();
+    // Follows the simulator to a new pseudo-terminal (after Recreate).
+    void ReopenSlave();
     int slaveFd_ = -1;
+    uint64_t programSeen_ = 0; // bytes the program's receive event was told about
 };
 
 // The record bytes of a frame, for comparisons.

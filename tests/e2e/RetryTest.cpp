@@ -3,6 +3,7 @@
 
 #include "link/Requests.h"
 #include "link/Responses.h"
+#include "platform/Clock.h"
 
 namespace {
 

@@ -257,6 +257,7 @@ void InterfaceUnit::WriteOutput()
             return;
         }
         cur->offset += static_cast<std::size_t>(n);
+        bytesWritten_ += static_cast<std::uint64_t>(n);
         if (cur->offset < piece.size())
             return;  // the pty is full; the rest goes next time
         cur->offset = 0;
@@ -557,6 +558,7 @@ void InterfaceUnit::WriteNow(const Bytes& bytes)
             return;
         }
         done += static_cast<std::size_t>(n);
+        bytesWritten_ += static_cast<std::uint64_t>(n);
     }
 }
 

@@ -79,6 +79,8 @@ public:
     // due; empty when nothing is queued.
     std::optional<std::int64_t> NextDueMs() const;
     bool HasPendingOutput() const { return !out_.empty(); }
+    // Bytes written to the program since the simulator started.
+    std::uint64_t BytesWritten() const { return bytesWritten_; }
 
     // ---- what the program sent
     const std::vector<ReceivedFrame>& Received() const { return received_; }
@@ -200,6 +202,7 @@ private:
     FrameDecoder decoder_{Direction::FromHost};
     std::int64_t now_ = 0;
     std::uint64_t pumpSerial_ = 0;
+    std::uint64_t bytesWritten_ = 0;
 
     std::vector<ReceivedFrame> received_;
     std::vector<SentFrame> sent_;
