@@ -86,7 +86,7 @@ void TformMain::WireJobs()
         if (box->contextMenuPolicy() != Qt::CustomContextMenu)
             continue;
         QObject::connect(box, &QWidget::customContextMenuRequested, this, [this, box](const QPoint& at) {
-            popupBox_ = box;
+            popupBox = box;
             menuPopup->exec(box->mapToGlobal(at));
         });
     }
@@ -175,7 +175,7 @@ void TformMain::menuSendSingleMsgClick()
     }
     int index = -1;
     for (int i = 0; i < kConfigItemCount; ++i)
-        if (configItems[size_t(i)].box == popupBox_)
+        if (configItems[size_t(i)].box == popupBox)
             index = i;
     if (index < 0)
         return;

@@ -29,6 +29,5 @@ std::span<const TLangEntry> LangTableEntries();
 // The entry of `id`; null when no text uses that id.
 const TLangEntry* FindLangEntry(int id);
 
-// English variant `variant` of `id`; "" when the id or the variant does not exist
-// (the table test makes sure every one the program asks for does).
+// English variant `variant` of `id`; "" when the id or the variant does not exist.
 const char* EnglishText(int id, int variant = 0);

@@ -67,6 +67,9 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
             combo->lineEdit()->setMaxLength(200);
     if (comboTestTel->lineEdit())
         comboTestTel->lineEdit()->setMaxLength(50);
+    // The GPS entry's box is kept out of sight, so a configuration never
+    // sends the co-ordinates.
+    boxGpsCoords->hide();
     statusText_ = new QLabel(statusBar);
     statusBar->addWidget(statusText_, 1);
 

@@ -114,6 +114,7 @@ public:
     void btnConfigClick();
     void btnAbortClick();
     void menuSendSingleMsgClick();
+    QCheckBox* popupBox = nullptr; // the box whose popup menu was opened
     void SetTicksVisible(bool visible);
     void btnDeployClick();
     void btnAbandonClick();
@@ -146,7 +147,6 @@ private:
     void ReadFromPort(int32_t count);
     void WireJobs();
 
-    QCheckBox* popupBox_ = nullptr; // the box whose popup menu is open
     int serialSpinnerValue_ = 0;
 
     QLabel* statusText_ = nullptr;

@@ -9,7 +9,10 @@
 
 #include <QApplication>
 #include <QAction>
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QTabBar>
 #include <QLocale>
 #include <QMenu>
 #include <QTreeWidget>
@@ -274,6 +277,40 @@ TEST_F(LanguagesOnMainWindow, WithoutLibraryEveryTextIsTheEnglishDefault)
     EXPECT_EQ(f.labelMon2->text(), locale.dayName(1, QLocale::ShortFormat).left(1));
     EXPECT_EQ(f.labelSat3->text(), locale.dayName(6, QLocale::ShortFormat).left(1));
     EXPECT_EQ(f.StatusText(), "");
+}
+
+TEST_F(LanguagesOnMainWindow, NoCaptionComesOutEmptyWithoutLibrary)
+{
+    // A caller asking for an English variant that does not exist would get "".
+    TformMain& f = Create();
+    ApplyLanguage(&f);
+    auto blank = [](const QString& text) { return text.trimmed().isEmpty(); };
+    // Boxes without a caption of their own: the day boxes and the clear-all box.
+    std::set<const QAbstractButton*> captionless = {f.boxClearAll};
+    for (const auto* days : {&f.patrolDayBoxes, &f.reportDayBoxes, &f.histDayBoxes})
+        captionless.insert(days->begin(), days->end());
+    for (QAbstractButton* button : f.findChildren<QAbstractButton*>()) {
+        const QString name = button->objectName();
+        if (name.isEmpty() || name.startsWith("qt_") || captionless.count(button) ||
+            qobject_cast<QTabBar*>(button->parentWidget()))
+            continue;
+        EXPECT_FALSE(blank(button->text())) << S(name);
+    }
+    for (QGroupBox* group : f.findChildren<QGroupBox*>())
+        EXPECT_FALSE(blank(group->title())) << S(group->objectName());
+    for (QAction* item : f.findChildren<QAction*>()) {
+        if (!item->isSeparator() && !item->objectName().isEmpty() && item->objectName() != "menuSendSingleMsg") {
+            EXPECT_FALSE(blank(item->text())) << S(item->objectName());
+        }
+    }
+    for (QTabWidget* pages : {f.pageMain, f.pageKvt})
+        for (int i = 0; i < pages->count(); ++i)
+            EXPECT_FALSE(blank(pages->tabText(i))) << S(pages->widget(i)->objectName());
+    for (int column = 0; column < 11; ++column)
+        EXPECT_FALSE(blank(f.viewDatabase->headerItem()->text(column))) << column;
+    for (QComboBox* list : {f.comboRegion, f.comboLeakAlarm})
+        for (int i = 0; i < list->count(); ++i)
+            EXPECT_FALSE(blank(list->itemText(i))) << S(list->objectName()) << i;
 }
 
 TEST_F(LanguagesOnMainWindow, LibraryTextsReplaceTheDefaultsAndMissingOnesFallBack)

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QListWidget>
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
@@ -141,4 +142,50 @@ void EndToEnd::Advance(int64_t ms)
 {
     // In steps, so that every receive tick sees what arrived before it.
     platform::TimeControl::Advance(ms);
+}
+
+void JobsEndToEnd::SetUp()
+{
+    EndToEnd::SetUp();
+    repeater = &sim->AddRepeater(kId);
+    sim->AddRepeater(9247);
+    StartAndConnect();
+    Advance(200);
+    form->adminOptions = 1 | 2; // configuration tab, chirp-triggered transmissions
+    form->distOptions = 1;
+    form->ShowConfigurationTab(true);
+    form->ShowEngineeringTab(true);
+    Select(kId);
+    Advance(100);
+    sim->ClearReceived();
+}
+
+void JobsEndToEnd::Select(uint32_t id)
+{
+    QListWidget* box = form->boxRepeaters;
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->item(i)->data(Qt::UserRole).toLongLong() == id) {
+            box->setCurrentRow(i);
+            form->boxRepeatersClick();
+            return;
+        }
+    }
+    ADD_FAILURE() << "repeater " << id << " is not listed";
+}
+
+void JobsEndToEnd::TickOnly(std::initializer_list<int> entries)
+{
+    for (auto& item : form->configItems)
+        item.box->setChecked(false);
+    for (int i : entries)
+        form->configItems[size_t(i)].box->setChecked(true);
+}
+
+std::vector<sim::ReceivedFrame> JobsEndToEnd::Relays() const
+{
+    std::vector<sim::ReceivedFrame> relays;
+    for (const auto& f : sim->Received())
+        if (f.IsRelay() && f.RepeaterCommand() != 0xCC) // the signal-strength poll runs alongside
+            relays.push_back(f);
+    return relays;
 }

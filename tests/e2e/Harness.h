@@ -52,3 +52,18 @@ private:
 
 // The record bytes of a frame, for comparisons.
 sim::Bytes RecordOf(std::initializer_list<uint8_t> bytes);
+
+// A connected program with repeaters listed and one selected, the
+// configuration and engineering tabs shown.
+class JobsEndToEnd : public EndToEnd {
+protected:
+    void SetUp() override;
+    // Selects the repeater with this id in the list, as a click does.
+    void Select(uint32_t id);
+    // Ticks exactly these configuration entries (by table index).
+    void TickOnly(std::initializer_list<int> entries);
+    // All the relayed requests the simulator received, in order.
+    std::vector<sim::ReceivedFrame> Relays() const;
+    sim::Repeater* repeater = nullptr;
+    static constexpr uint32_t kId = 0x123456; // 1193046, address 12 34 56
+};
