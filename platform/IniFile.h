@@ -1,8 +1,7 @@
 #pragma once
 // Stand-in for the framework class TIniFile over the Windows profile-file
 // functions (GetPrivateProfileString & co.), for files that users exchange
-// with Windows PCs (Parts 1.104, 3.130; platform-notes.md, "Windows profile
-// (ini) files").
+// with Windows PCs: configuration files and port settings.
 //
 // Reading, as Windows does:
 // - Section and key names compare case-insensitively (Windows-1252 letters,

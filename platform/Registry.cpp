@@ -328,7 +328,7 @@ std::string Store::ResolvePath() const
         return override_;
     std::string base;
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/') {  // relative values are to be ignored (XDG spec)
+    if (xdg && xdg[0] == '/') {  // a relative value is to be ignored, as desktop programs do
         base = xdg;
     } else {
         const char* home = std::getenv("HOME");

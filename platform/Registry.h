@@ -1,6 +1,6 @@
 #pragma once
 // Stand-in for the Windows registry as the program reaches it through the
-// framework class TRegistry (Parts 1.104, 3.131, 4.101).
+// framework class TRegistry: the settings of the last run and the port's.
 //
 // All TRegistry objects of the process share ONE in-memory tree of keys and
 // typed values (32-bit integers and texts; booleans are integers 1/0). The

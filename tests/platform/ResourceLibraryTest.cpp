@@ -84,7 +84,7 @@ const std::vector<uint32_t> kMissing = {
     16u * 65536, 0x7FFFFFFF, 0xFFFFFFFF,     // block ids beyond 16 bits
 };
 
-// What the program does (Part 3.123): names at n*310 up to the first empty one.
+// What the program does: names at n*310 up to the first empty one.
 std::vector<std::string> LanguageNames(const ResourceLibrary& library)
 {
     std::vector<std::string> names;
