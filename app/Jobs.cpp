@@ -34,20 +34,30 @@ void Refuse(TformMain* form, int id, const char* english)
 
 void RefuseNoRepeater(TformMain* form) { Refuse(form, 148, "No Repeater selected"); }
 
-void ShowAbortInPlaceOfConfig(TformMain* form)
+// Invalid input: the entry gets the red cross, nothing is sent.
+void RefuseInvalidEntry(TformMain* form, int index)
 {
-    form->btnConfig->hide();
-    form->btnAbort->show();
-    form->btnAbort->setEnabled(true);
+    ShowTickFailed(form->configItems[size_t(index)].tick);
+    form->SetStatusText("  " + GetLangString(form, 180, "User input error") + " - " +
+                        GetLangString(form, 181, "Configuration aborted"));
+    platform::MessageBeep(platform::MB_ICONHAND);
+    form->EndOperation();
 }
 
-std::string IdText(uint32_t id)
+// Deploy, abandon and the ECU state begin by reading the repeater's ECU
+// options; the state to enter with them waits in pendingEcuOp.
+void StartEcuOptionsJob(TformMain* form, TOpState next, bool greyControls)
 {
-    std::string digits = std::to_string(id);
-    if (digits.size() < 8)
-        digits.insert(0, 8 - digits.size(), '0');
-    digits.insert(digits.size() - 4, "-");
-    return digits;
+    if (greyControls)
+        form->EnableControls(false);
+    form->pendingEcuOp = next;
+    form->opState = osEcuOptionsRead;
+    QueueCheckOptions(form);
+    if (greyControls) {
+        form->btnConfig->hide();
+        form->btnAbort->show();
+        form->btnAbort->setEnabled(true);
+    }
 }
 
 } // namespace
@@ -141,21 +151,12 @@ void TformMain::btnConfigClick()
         return;
     }
     if (result != irValid) {
-        ShowTickFailed(configItems[size_t(i)].tick);
-        SetStatusText("  " + GetLangString(this, 180, "User input error") + " - " +
-                      GetLangString(this, 181, "Configuration aborted"));
-        platform::MessageBeep(platform::MB_ICONHAND);
-        EndOperation();
+        RefuseInvalidEntry(this, i);
         return;
     }
     jobStartTime = platform::DateTimeNow();
     opState = osCalibrationCheck;
-    txMsg.length = 2;
-    txMsg.data[0] = msgHostTag;
-    txMsg.data[1] = icPoll;
-    SendFrame(&txMsg, portVigilator);
-    LightTxLamp();
-    StartLinkTimer(250);
+    SendPoll(this);
     SetStatusText("  " + GetLangString(this, 182, "Checking Repeater calibration"));
     btnConfig->hide();
     btnAbort->show();
@@ -183,11 +184,7 @@ void TformMain::menuSendSingleMsgClick()
     EnableControls(false);
     SetTicksVisible(false);
     if (ValidateEntryInput(this, index) != irValid) {
-        ShowTickFailed(item.tick);
-        SetStatusText("  " + GetLangString(this, 180, "User input error") + " - " +
-                      GetLangString(this, 181, "Configuration aborted"));
-        platform::MessageBeep(platform::MB_ICONHAND);
-        EndOperation();
+        RefuseInvalidEntry(this, index);
         return;
     }
     jobStartTime = platform::DateTimeNow();
@@ -212,11 +209,7 @@ void TformMain::btnDeployClick()
         EndOperation();
         return;
     }
-    EnableControls(false);
-    pendingEcuOp = osDeploy;
-    opState = osEcuOptionsRead;
-    QueueCheckOptions(this);
-    ShowAbortInPlaceOfConfig(this);
+    StartEcuOptionsJob(this, osDeploy, true);
 }
 
 void TformMain::btnAbandonClick()
@@ -235,11 +228,7 @@ void TformMain::btnAbandonClick()
             platform::mrYes)
             return;
     }
-    EnableControls(false);
-    pendingEcuOp = osAbandon;
-    opState = osEcuOptionsRead;
-    QueueCheckOptions(this);
-    ShowAbortInPlaceOfConfig(this);
+    StartEcuOptionsJob(this, osAbandon, true);
 }
 
 // The ECU state and sleep commands address the selected repeater the way
@@ -250,9 +239,7 @@ void TformMain::btnEcuActiveClick()
         RefuseNoRepeater(this);
         return;
     }
-    pendingEcuOp = osEcuActive;
-    opState = osEcuOptionsRead;
-    QueueCheckOptions(this);
+    StartEcuOptionsJob(this, osEcuActive, false);
 }
 
 void TformMain::btnSleepClick()
@@ -294,7 +281,7 @@ void TformMain::boxRepeatersClick()
     if (GetSelectedRepeaterAddress() < 0)
         return;
     const uint32_t address = uint32_t(repeaterAddr[0]) << 16 | uint32_t(repeaterAddr[1]) << 8 | repeaterAddr[2];
-    textSelectedRepeater->setText(QString::fromStdString(IdText(address)));
+    textSelectedRepeater->setText(QString::fromStdString(IdPicture(address)));
     textRssiError->setText(QString::fromStdString(GetLangString(this, 63, "Wait") + " ..."));
     rssiMisses = 0;
     for (QPushButton* b : {btnConfig, btnDeploy, btnAbandon, btnClearDatabase, btnPatrol, btnReadDatabase})

@@ -43,16 +43,6 @@ bool AddressIs(const TMsgRecord* m, int at, const uint8_t addr[3])
 // is never read past its end.
 bool Is(const TMsgRecord* m, int len, uint8_t code) { return m->length == len && m->data[1] == code; }
 
-void SendPoll(TformMain* form)
-{
-    form->txMsg.length = 2;
-    form->txMsg.data[0] = msgHostTag;
-    form->txMsg.data[1] = icPoll;
-    SendFrame(&form->txMsg, form->portVigilator);
-    form->LightTxLamp();
-    form->StartLinkTimer(250);
-}
-
 // The states in which the program waits for the interface unit's poll replies.
 bool WaitsForPoll(uint8_t state)
 {
@@ -76,15 +66,6 @@ bool WaitsForPoll(uint8_t state)
     }
 }
 
-std::string IdWithPattern(uint32_t number)
-{
-    std::string digits = std::to_string(number);
-    if (digits.size() < 8)
-        digits.insert(0, 8 - digits.size(), '0');
-    digits.insert(digits.size() - 4, "-");
-    return digits;
-}
-
 void Deployed(TformMain* form)
 {
     ShowReplyDialog(GetLangString(form, 232, "SMS Repeater Successfully Deployed"),
@@ -92,6 +73,16 @@ void Deployed(TformMain* form)
 }
 
 } // namespace
+
+void SendPoll(TformMain* form)
+{
+    form->txMsg.length = 2;
+    form->txMsg.data[0] = msgHostTag;
+    form->txMsg.data[1] = icPoll;
+    SendFrame(&form->txMsg, form->portVigilator);
+    form->LightTxLamp();
+    form->StartLinkTimer(250);
+}
 
 std::string GsmErrorText(TformMain* form, uint8_t c)
 {
@@ -318,7 +309,7 @@ void SignalStrengthTail(TformMain* form, const TMsgRecord* msg)
         form->ledRssi->setPalette(lamp);
         form->ledRssi->setAutoFillBackground(true);
         form->textSelectedRepeater->setText(QString::fromStdString(
-            IdWithPattern(address) + ", " + GetLangString(form, 253, "Logged-on to GSM Network")));
+            IdPicture(address) + ", " + GetLangString(form, 253, "Logged-on to GSM Network")));
         form->btnLogOn->setEnabled(false);
         for (QPushButton* b : {form->btnLogOff, form->btnRequestTestSms, form->btnTestFtp})
             b->setEnabled(true);
@@ -335,7 +326,7 @@ void SignalStrengthTail(TformMain* form, const TMsgRecord* msg)
             QString::fromStdString("<" + GetLangString(form, 248, "Not Logged on to GSM Network") + ">"));
         form->textRssiError->show();
         form->textSelectedRepeater->setText(QString::fromStdString(
-            IdWithPattern(address) + ", " + GetLangString(form, 248, "Not logged on to GSM Network")));
+            IdPicture(address) + ", " + GetLangString(form, 248, "Not logged on to GSM Network")));
         form->btnLogOn->setEnabled(true);
         for (QPushButton* b : {form->btnLogOff, form->btnRequestTestSms, form->btnTestFtp})
             b->setEnabled(false);

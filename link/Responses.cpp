@@ -46,14 +46,16 @@ uint32_t LocalUnixTime()
     return uint32_t(int64_t((ms + 500) / 1000) + local.tm_gmtoff);
 }
 
-std::string RepeaterIdText(uint32_t id)
+std::string IdPicture(uint32_t id)
 {
     std::string digits = std::to_string(id);
     if (digits.size() < 8)
         digits.insert(0, 8 - digits.size(), '0');
     digits.insert(digits.size() - 4, "-");
-    return " " + digits;
+    return digits;
 }
+
+std::string RepeaterIdText(uint32_t id) { return " " + IdPicture(id); }
 
 bool ConnectToInterface(TformMain* form, bool showPanel)
 {

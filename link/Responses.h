@@ -32,6 +32,10 @@ void ProcessDiscoverReply(TformMain* form, const TMsgRecord* msg);
 void ProcessPollReply(TformMain* form, const TMsgRecord* msg);
 void ProcessRepeaterReply(TformMain* form, const TMsgRecord* msg);
 
+// Polls the interface unit for the report of a job (txMsg = C0 '-'), guarded
+// by the link retry timer at 250 ms alone.
+void SendPoll(TformMain* form);
+
 // "Logon Failed - " and the reason of a failed GSM log-on.
 std::string GsmErrorText(TformMain* form, uint8_t reason);
 // The time a job took, as its completion text shows it: "2 minutes, 7.045 seconds".
@@ -41,6 +45,9 @@ std::string ElapsedTimeText(TformMain* form, double days);
 // 1 January 1970, without time-zone conversion, to the nearest second.
 uint32_t LocalUnixTime();
 
+// "0000-9247": a repeater or logger number with at least eight digits and a
+// hyphen before the last four.
+std::string IdPicture(uint32_t id);
 // " 0000-9247": a repeater id as the lists show it.
 std::string RepeaterIdText(uint32_t id);
 
