@@ -110,6 +110,8 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     timerRssiReq->SetInterval(1500);
 
     QObject::connect(menuConnect, &QAction::triggered, this, [this] { platform::Guarded([this] { menuConnectClick(); }); });
+    QObject::connect(menuShowGuide, &QAction::triggered, this,
+                     [this] { platform::Guarded([this] { menuShowGuideClick(); }); });
     QObject::connect(menuExit, &QAction::triggered, this, [this] { platform::Guarded([this] { menuExitClick(); }); });
     QObject::connect(boxRepeaters, &QListWidget::itemDoubleClicked, this,
                      [this] { platform::Guarded([this] { boxRepeatersDblClick(); }); });
@@ -211,7 +213,7 @@ void TformMain::FormShow()
         distOptions &= ~uint32_t(0x1);
     }
     menuMessageLog->setVisible((distOptions & 0x2) != 0);
-    menuShowGuide->setVisible(!platform::FindLastFile("UGD-317-2045*.pdf").empty());
+    menuShowGuide->setVisible(!platform::FindLastFile(kUserGuidePattern).empty());
 }
 
 void TformMain::ShowConfigurationTab(bool show)
@@ -266,6 +268,18 @@ void TformMain::FormClose()
 }
 
 void TformMain::menuExitClick() { close(); }
+
+void TformMain::menuShowGuideClick()
+{
+    const std::string guide = platform::FindLastFile(kUserGuidePattern);
+    if (!guide.empty()) {
+        platform::ShellOpen(guide);
+        return;
+    }
+    platform::MessageDlg(GetLangString(this, 257, "User Guide Not Found"), platform::MsgDlgType::Error,
+                         platform::mbOK);
+    menuShowGuide->setVisible(false);
+}
 
 void TformMain::menuConnectClick()
 {

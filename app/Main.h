@@ -82,6 +82,7 @@ public:
     void ShowEngineeringTab(bool show);
     void menuExitClick();
     void menuConnectClick();
+    void menuShowGuideClick();
 
     // ---- receive path and lamps
     void portVigilatorRxChar(QObject* Sender, int32_t Count);

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
+#include "sim/Protocol.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -243,4 +244,49 @@ TEST_F(EndToEnd, ReconnectAfterTheLinkDrops)
     EXPECT_TRUE(form->portVigilator->Connected());
     EXPECT_EQ(form->opState, osIdle);
     EXPECT_EQ(form->boxRepeaters->count(), 1);
+}
+
+TEST_F(EndToEnd, MoreThanTheRingHoldsWaitsInTheDriverAndNothingIsLost)
+{
+    StartAndConnect();
+    Advance(200);
+    // 600 keep-alive replies back to back, 3600 bytes, more than the ring
+    // buffer holds: the first say 7600 mV, the last 6400 mV.
+    sim::Bytes burst;
+    for (int i = 0; i < 600; ++i) {
+        const uint16_t mv = i == 599 ? 6400 : 7600;
+        const sim::Bytes message = {0x3A, 0x02, uint8_t(mv >> 8), uint8_t(mv)};
+        const sim::Bytes frame = sim::EncodeUnitFrame(message);
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    }
+    sim->SendRaw(burst);
+    Advance(600 * 20 + 500); // one frame per receive tick
+    EXPECT_FALSE(form->imageBattery0->isHidden()) << "the last frame was taken, in order";
+    EXPECT_TRUE(form->imageBattery100->isHidden());
+    EXPECT_LE(form->rxRing->Count(), 2047u);
+}
+
+TEST_F(EndToEnd, ShortKeepAliveReplyLeavesTheBatteryAlone)
+{
+    sim->SetBatteryMv(7600);
+    StartAndConnect();
+    Advance(200);
+    sim->SendMessage({0x3A, 0x02});
+    sim->SendMessage({0x3A});
+    Advance(100);
+    EXPECT_FALSE(form->imageBattery100->isHidden());
+}
+
+TEST_F(EndToEnd, DiscoveryFollowUpLeavesTheOutstandingRequestAlone)
+{
+    for (uint32_t id = 1; id <= 6; ++id)
+        sim->AddRepeater(id);
+    sim->SetDiscoveryBatchSize(2);
+    StartAndConnect();
+    Advance(200);
+    EXPECT_EQ(form->boxRepeaters->count(), 6);
+    EXPECT_GE(sim->CountCommand(0x79), 2u);
+    // txMsg still holds the last request the retry timers may resend.
+    EXPECT_EQ(form->txMsg.length, 3);
+    EXPECT_EQ(form->txMsg.data[1], 0xA5);
 }

@@ -6,10 +6,8 @@
 #include "link/Responses.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
-#include "platform/Modal.h"
-#include "platform/Registry.h"
 #include "support/Pty.h"
-#include "support/TempDir.h"
+#include "support/MainWindowFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,15 +24,12 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class Requests : public ::testing::Test {
+class Requests : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        platform::TimeControl::UseVirtualTime();
-        platform::SetRegistryFile(dir.File("registry.txt"));
-        platform::SetModalHook([](QDialog&) { return 0; });
-        form = new TformMain();
-        formMain = form;
+        MainWindowFixture::SetUp();
+        form.Create();
         for (auto& text : form->langStrings)
             text.clear(); // English texts
         form->adminOptions = 8; // plain relay byte, 1000 ms reply time-out
@@ -47,11 +42,7 @@ protected:
     void TearDown() override
     {
         form->portVigilator->Close();
-        delete form;
-        form = nullptr;
-        formMain = nullptr;
-        platform::SetModalHook({});
-        platform::TimeControl::UseRealTime();
+        MainWindowFixture::TearDown();
     }
 
     Bytes Sent() const { return Bytes(form->txMsg.data, form->txMsg.data + form->txMsg.length); }
@@ -89,9 +80,6 @@ protected:
         EXPECT_FALSE(form->timerLedTx->Enabled());
         EXPECT_EQ(form->StatusText(), "  before");
     }
-
-    TempDir dir;
-    TformMain* form = nullptr;
 };
 
 TClockTime Time(int year, int month, int day, int dow, int hour, int minute, int second)

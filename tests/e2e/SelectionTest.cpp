@@ -1,0 +1,119 @@
+// Repeater selection and the logger database view.
+#include "e2e/Harness.h"
+
+#include "platform/Dialogs.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+
+TEST_F(EndToEnd, SelectingAndClearingARepeater)
+{
+    sim->AddRepeater(1234567);
+    sim->AddRepeater(5);
+    StartAndConnect();
+    Advance(200);
+    QListWidget* box = form->boxRepeaters;
+    ASSERT_EQ(box->count(), 2);
+    box->setCurrentRow(box->findItems(" 0123-4567", Qt::MatchExactly).front() == box->item(0) ? 0 : 1);
+    form->boxRepeatersClick();
+    EXPECT_EQ(form->textSelectedRepeater->text().toStdString(), "0123-4567");
+    EXPECT_EQ(form->textRssiError->text().toStdString(), "Wait ...");
+    EXPECT_TRUE(form->btnDeploy->isEnabled());
+    EXPECT_FALSE(form->btnLogOn->isEnabled()) << "the signal-strength reply enables the GSM buttons";
+    EXPECT_EQ(form->repeaterAddr[0], 0x12);
+    EXPECT_EQ(form->repeaterAddr[1], 0xD6);
+    EXPECT_EQ(form->repeaterAddr[2], 0x87);
+
+    form->boxRepeatersDblClick();
+    EXPECT_EQ(form->textSelectedRepeater->text().toStdString(), "<None>");
+    EXPECT_EQ(form->textRssiError->text().toStdString(), "<No Repeater selected>");
+    EXPECT_EQ(form->repeaterAddr[0], 0xFF);
+    EXPECT_FALSE(form->btnDeploy->isEnabled());
+    EXPECT_EQ(form->GetSelectedRepeaterAddress(), -1);
+}
+
+TEST_F(EndToEnd, ClockOnSelectionOnlyWhileIdle)
+{
+    sim->AddRepeater(0x123456);
+    StartAndConnect();
+    Advance(200);
+    form->adminOptions |= 0x4;
+    form->SetStatusText("  before");
+    sim->ClearReceived();
+    form->boxRepeaters->setCurrentRow(0);
+    form->boxRepeatersClick();
+    EXPECT_EQ(form->StatusText(), "  before") << "the status text stays";
+    EXPECT_FALSE(form->timerMsgTimeout->Enabled()) << "the link retry alone covers it";
+    Advance(100);
+    bool clock = false;
+    for (const auto& f : sim->Received())
+        clock = clock || (f.IsRelay() && f.RepeaterCommand() == 0xD0);
+    EXPECT_TRUE(clock);
+    sim->ClearReceived();
+    form->opState = osClearDatabase;
+    form->boxRepeatersClick();
+    Advance(100);
+    for (const auto& f : sim->Received())
+        EXPECT_FALSE(f.IsRelay() && f.RepeaterCommand() == 0xD0);
+    form->opState = osIdle;
+}
+
+TEST_F(EndToEnd, DatabaseViewSortsByTheClickedColumn)
+{
+    Start();
+    QTreeWidget* view = form->viewDatabase;
+    auto row = [&](const char* serial, const char* signal, qint64 patrol, const char* level) {
+        auto* item = new QTreeWidgetItem(view);
+        item->setText(0, serial);
+        item->setText(1, signal);
+        item->setText(3, "t");
+        item->setData(3, Qt::UserRole, patrol);
+        item->setText(5, level);
+    };
+    row("B", "19%", 300, "200");
+    row("A", "7%", 100, "-1"); // read as the byte 255
+    row("C", "x", 200, "3");
+    auto order = [&] {
+        std::string s;
+        for (int i = 0; i < view->topLevelItemCount(); ++i)
+            s += view->topLevelItem(i)->text(0).toStdString();
+        return s;
+    };
+    form->viewDatabaseColumnClick(3);
+    EXPECT_EQ(order(), "ACB") << "oldest patrol first";
+    form->viewDatabaseColumnClick(3);
+    EXPECT_EQ(order(), "BCA") << "then newest first";
+    form->viewDatabaseColumnClick(1);
+    EXPECT_EQ(order(), "CAB") << "another column sorts ascending; no digits reads as 0";
+    form->viewDatabaseColumnClick(5);
+    EXPECT_EQ(order(), "CBA");
+    form->viewDatabaseColumnClick(0);
+    EXPECT_EQ(order(), "ABC");
+}
+
+TEST_F(JobsEndToEnd, OneCalibrationQuestionAtATime)
+{
+    repeater->SetCalibrationError(true);
+    TickOnly({0});
+    int asked = 0;
+    platform::SetMessageDlgHook([&](const std::string& text, platform::MsgDlgType type, uint32_t) {
+        dialogs.push_back({text, int(type)});
+        ++asked;
+        // While the question is open, a duplicate report comes in.
+        sim::Bytes report(16, 0);
+        report[0] = 0x2D;
+        report[2] = 0x51;
+        report[4] = 0x12;
+        report[5] = 0x34;
+        report[6] = 0x56;
+        sim->SendMessage(report);
+        Advance(200);
+        return int(platform::mrYes);
+    });
+    form->btnConfigClick();
+    Advance(3000);
+    EXPECT_EQ(asked, 1);
+    EXPECT_NE(form->StatusText().find("Configuration successfully completed"), std::string::npos);
+}
