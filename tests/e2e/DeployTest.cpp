@@ -4,6 +4,8 @@
 
 #include "platform/Dialogs.h"
 
+#include <functional>
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -99,10 +101,12 @@ TEST_F(JobsEndToEnd, SleepAndEcuStateKeepTheControlsEnabled)
 TEST_F(JobsEndToEnd, CommandsNeedASelectedRepeater)
 {
     form->boxRepeatersDblClick();
-    for (auto click : {&TformMain::btnDeployClick, &TformMain::btnAbandonClick, &TformMain::btnSleepClick,
-                       &TformMain::btnEcuActiveClick}) {
+    TformMain* f = form;
+    const std::function<void()> clicks[] = {[f] { f->btnDeployClick(); }, [f] { f->btnAbandonClick(); },
+                                            [f] { f->btnSleepClick(); }, [f] { f->btnEcuActiveClick(); }};
+    for (const auto& click : clicks) {
         form->SetStatusText("");
-        (form->*click)();
+        click();
         EXPECT_EQ(form->StatusText(), "  No Repeater selected");
         EXPECT_EQ(form->opState, osIdle);
     }
