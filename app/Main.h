@@ -140,6 +140,9 @@ public:
     void SetSimplePanel(bool simple);
     bool SimplePanel() const { return simplePanel_; }
 
+    // Received bytes wait in the driver because the ring buffer was full.
+    bool BytesLeftInDriver() const { return leftInDriver_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

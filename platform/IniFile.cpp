@@ -1,10 +1,9 @@
 #include "platform/IniFile.h"
 
+#include "platform/AtomicFile.h"
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -279,106 +278,44 @@ bool ReadFileBytes(const std::string& path, std::string& data)
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n > 0) {
-            data.append(buf, static_cast<size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        int err = n < 0 ? errno : 0;
-        ::close(fd);
-        if (err != 0) {
-            errno = err;
-            return false;
-        }
-        return true;
+    const int err = platform::ReadToEnd(fd, data);
+    ::close(fd);
+    if (err != 0) {
+        errno = err;
+        return false;
     }
+    return true;
 }
 
 // Replaces the file atomically; throws EIniFileException.
 void WriteFileAtomically(const std::string& fileName, const std::string& data)
 {
-    namespace fs = std::filesystem;
-    // Write through a symbolic link to its target, so the link stays.
-    std::string target = fileName;
-    {
-        std::error_code ec;
-        if (fs::is_symlink(fs::symlink_status(fileName, ec))) {
-            fs::path resolved = fs::weakly_canonical(fs::path(fileName), ec);
-            if (!ec)
-                target = resolved.string();
-        }
-    }
     auto error = [&](const std::string& step, int err) {
         return EIniFileException("Cannot write the ini file \"" + fileName + "\": " + step + ": " +
                                  ErrnoText(err));
     };
 
+    // stat and access follow a symbolic link, so these look at its target,
+    // which is what gets replaced.
     struct stat st {};
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists) {
+    if (::stat(fileName.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode))
             throw error("it is not a regular file", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         // A read-only file is refused, as on Windows, also for a user (such
         // as root) whom the system would let replace it by a rename.
-        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+        if ((st.st_mode & 0222) == 0 || ::access(fileName.c_str(), W_OK) != 0)
             throw error("the file is read-only", EACCES);
     }
 
-    std::string tmp;
-    int fd = -1;
-    std::random_device rd;
-    for (int i = 0; i < 100; ++i) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(rd()));
-        tmp = target + suffix;
-        // 0666 less the umask, as for any new file.
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        throw error("cannot create a file in its folder", errno);
-
-    auto fail = [&](const std::string& step, int err) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(tmp.c_str());
-        throw error(step, err);
-    };
-    if (exists) {
-        // Keep the original file's permissions (and owner, where allowed).
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Not allowed for an ordinary user: the file becomes theirs.
-        }
-        if (::fchmod(fd, st.st_mode & 07777) != 0)
-            fail("keeping its permissions", errno);
-    }
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            fail("writing", n < 0 ? errno : EIO);
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0)
-        fail("fsync", errno);
-    int rc = ::close(fd);
-    fd = -1;
-    if (rc != 0)
-        fail("closing", errno);
-    if (::rename(tmp.c_str(), target.c_str()) != 0)
-        fail("replacing the file", errno);
-    fs::path dir = fs::path(target).parent_path();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
+    platform::AtomicWriteOptions options;
+    options.newFileMode = 0666;  // less the umask, as for any new file
+    options.followSymlink = true;
+    options.keepOwner = true;
+    options.permissionsRequired = true;
+    if (const platform::AtomicWriteError failed = platform::WriteFileAtomically(fileName, data, options)) {
+        if (failed.step == platform::AtomicWriteStep::CreateTemporary)
+            throw error("cannot create a file in its folder", failed.error);
+        throw error(failed.StepText(), failed.error);
     }
 }
 

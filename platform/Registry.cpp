@@ -1,5 +1,7 @@
 #include "platform/Registry.h"
 
+#include "platform/AtomicFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <random>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -376,19 +377,7 @@ void Store::EnsureLoaded()
         if (!S_ISDIR(st.st_mode))
             readErr = EINVAL;
     } else {
-        char buf[65536];
-        for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n > 0) {
-                data.append(buf, static_cast<size_t>(n));
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                readErr = errno;
-            break;
-        }
+        readErr = platform::ReadToEnd(fd, data);
     }
     ::close(fd);
     if (readErr != 0) {
@@ -581,54 +570,14 @@ void Store::Flush()
         throw ERegistryException("Settings not saved: cannot create the folder " + dir.string() +
                                  " (" + ec.message() + ")");
 
-    std::string tmp;
-    int fd = -1;
-    std::random_device rd;
-    for (int i = 0; i < 100 && fd < 0; ++i) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(rd()));
-        tmp = path_ + suffix;
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    auto fail = [&](const std::string& step, int err) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(tmp.c_str());
-        throw ERegistryException("Settings not saved to " + path_ + ": " + step + " failed (" +
-                                 ErrnoText(err) + ")");
-    };
-    if (fd < 0) {
-        int err = errno;
-        throw ERegistryException("Settings not saved to " + path_ +
-                                 ": cannot create a temporary file (" + ErrnoText(err) + ")");
-    }
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        (void)::fchmod(fd, st.st_mode & 07777);  // keep the old file's permissions
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            fail("writing", n < 0 ? errno : EIO);
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0)
-        fail("fsync", errno);
-    int closeRc = ::close(fd);
-    fd = -1;
-    if (closeRc != 0)
-        fail("closing", errno);
-    if (::rename(tmp.c_str(), path_.c_str()) != 0)
-        fail("replacing the file", errno);
-    // Make the rename itself durable.
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
+    platform::AtomicWriteOptions options;
+    options.newFileMode = 0600;  // the settings are the user's own
+    if (const platform::AtomicWriteError failed = platform::WriteFileAtomically(path_, data, options)) {
+        if (failed.step == platform::AtomicWriteStep::CreateTemporary)
+            throw ERegistryException("Settings not saved to " + path_ +
+                                     ": cannot create a temporary file (" + ErrnoText(failed.error) + ")");
+        throw ERegistryException("Settings not saved to " + path_ + ": " + failed.StepText() +
+                                 " failed (" + ErrnoText(failed.error) + ")");
     }
     dirty_ = false;
 }

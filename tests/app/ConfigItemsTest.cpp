@@ -7,10 +7,8 @@
 #include "app/Validate.h"
 #include "link/Requests.h"
 #include "platform/Clock.h"
-#include "platform/Modal.h"
-#include "platform/Registry.h"
 #include "platform/SymbolFont.h"
-#include "support/TempDir.h"
+#include "support/MainWindowFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,32 +20,15 @@
 
 namespace {
 
-class ConfigItems : public ::testing::Test {
+class ConfigItems : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        platform::TimeControl::UseVirtualTime();
-        platform::SetRegistryFile(dir.File("registry.txt"));
-        platform::SetModalHook([](QDialog&) { return 0; });
-        form = new TformMain();
-        formMain = form;
-        if (form->configItems[0].box == nullptr)
-            BuildConfigItems(form);
-        WireConfigPage(form);
+        MainWindowFixture::SetUp();
+        form.Create(); // builds the item table and wires the page
         for (const TConfigItem& item : form->configItems)
             item.box->setChecked(false);
     }
-
-    void TearDown() override
-    {
-        delete form;
-        formMain = nullptr;
-        platform::SetModalHook({});
-        platform::TimeControl::UseRealTime();
-    }
-
-    TempDir dir;
-    TformMain* form = nullptr;
 };
 
 // ---------------------------------------------------------------- the table

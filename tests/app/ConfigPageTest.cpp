@@ -4,10 +4,7 @@
 #include "app/ConfigItems.h"
 #include "app/ConfigPage.h"
 #include "app/Main.h"
-#include "platform/Clock.h"
-#include "platform/Modal.h"
-#include "platform/Registry.h"
-#include "support/TempDir.h"
+#include "support/MainWindowFixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,31 +19,17 @@
 
 namespace {
 
-class ConfigPage : public ::testing::Test {
+class ConfigPage : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        platform::TimeControl::UseVirtualTime();
-        platform::SetRegistryFile(dir.File("registry.txt"));
-        platform::SetModalHook([](QDialog&) { return 0; });
-        form = new TformMain();
-        formMain = form;
-        if (form->configItems[0].box == nullptr)
-            BuildConfigItems(form);
-        WireConfigPage(form);
+        MainWindowFixture::SetUp();
+        form.Create(); // wires the page
         WireConfigPage(form); // a second call must not double the handlers
         combos = {form->comboHostTel, form->comboEngineerTel, form->comboTestTel, form->comboAlarmTel};
         buttons = {form->btnHostNum, form->btnEngNum, form->btnTestNum, form->btnAlarmNum};
         for (QPushButton* b : buttons)
             SetAddToListButton(b);
-    }
-
-    void TearDown() override
-    {
-        delete form;
-        formMain = nullptr;
-        platform::SetModalHook({});
-        platform::TimeControl::UseRealTime();
     }
 
     std::vector<std::string> List(QComboBox* combo) const
@@ -79,9 +62,6 @@ protected:
         QApplication::sendEvent(label, &press);
         QApplication::sendEvent(label, &release);
     }
-
-    TempDir dir;
-    TformMain* form = nullptr;
     std::vector<QComboBox*> combos;
     std::vector<QPushButton*> buttons;
 };

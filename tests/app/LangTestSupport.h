@@ -4,17 +4,14 @@
 // guide there), the generated test language libraries, and a main window built
 // on a private registry with every modal window skipped.
 #include "app/Main.h"
-#include "platform/Modal.h"
 #include "platform/Registry.h"
+#include "support/MainWindowFixture.h"
 #include "support/TempDir.h"
 
-#include <QDialog>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <memory>
 #include <string>
-#include <vector>
 
 #ifndef KVT_LANGDLL_DIR
 #error "KVT_LANGDLL_DIR must name the folder of the generated test language libraries"
@@ -60,23 +57,10 @@ private:
 
 // The main window as start-up creates it, with its own working folder and registry.
 // Modal windows shown meanwhile are recorded by object name and skipped.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        platform::SetRegistryFile(folder.File("registry.txt"));
-        platform::SetModalHook([this](QDialog& dialog) {
-            modals.push_back(dialog.objectName().toStdString());
-            return 0;
-        });
-    }
-
-    void TearDown() override
-    {
-        form.reset();
-        formMain = nullptr;
-        platform::SetModalHook({});
-    }
+    // Real time: the tests that want virtual time switch to it themselves.
+    MainWindowTest() : MainWindowFixture(Time::Real) {}
 
     // Stores the chosen language as a previous run would have.
     void StoreLanguage(int32_t index)
@@ -93,12 +77,8 @@ protected:
     {
         if (!library.empty())
             folder.InstallLibrary(library);
-        form = std::make_unique<TformMain>();
-        formMain = form.get();
-        return *form;
+        return form.Create();
     }
 
     WorkingFolder folder;
-    std::unique_ptr<TformMain> form;
-    std::vector<std::string> modals;
 };

@@ -24,8 +24,6 @@ void EndToEnd::SetUp()
     platform::TimeControl::UseVirtualTime();
     platform::SetRegistryFile(dir.File("registry.txt"));
     sim = std::make_unique<sim::InterfaceUnit>();
-    // Our own look at the program's input queue, to know when it has read
-    // everything the simulator wrote.
     ReopenSlave();
     StorePort(sim->SlavePath());
     ResetInterfaceState();
@@ -62,6 +60,7 @@ void EndToEnd::TearDown()
     platform::SetExceptionDisplayHook({});
     if (slaveFd_ >= 0)
         ::close(slaveFd_);
+    slaveFd_ = -1;
     sim.reset();
     platform::TimeControl::UseRealTime();
     EXPECT_TRUE(exceptions.empty()) << (exceptions.empty() ? "" : exceptions.front());
@@ -72,7 +71,6 @@ void EndToEnd::ReopenSlave()
     if (slaveFd_ >= 0)
         ::close(slaveFd_);
     slaveFd_ = ::open(sim->SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    programSeen_ = sim->BytesWritten();
 }
 
 void EndToEnd::FollowRecreatedPty()
@@ -95,11 +93,11 @@ void EndToEnd::Start()
 {
     form = new TformMain();
     formMain = form;
-    // Count what the receive event is told, to know when all the simulator
-    // wrote has reached the program (the pty hands bytes over a little later).
+    // Count the receive events: the pty hands written bytes over a little
+    // later, and until it has, neither the input queue nor the program shows them.
     auto handler = form->portVigilator->OnRxChar;
     form->portVigilator->OnRxChar = [this, handler](QObject* sender, int32_t count) {
-        programSeen_ += uint64_t(std::max(count, 0));
+        ++receiveEvents_;
         handler(sender, count);
     };
     form->show();
@@ -118,17 +116,27 @@ void EndToEnd::SettleIo()
         return;
     // Until nothing moves: the simulator has read all the program wrote and
     // written all that is due, and the program has read all of it.
+    bool justWritten = false;
+    uint64_t eventsAtWrite = 0;
     for (int round = 0; round < 2000; ++round) {
+        const uint64_t writtenBefore = sim->BytesWritten();
         sim->Pump(platform::MonotonicMs());
+        if (sim->BytesWritten() > writtenBefore) {
+            justWritten = true;
+            eventsAtWrite = receiveEvents_;
+        }
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         int waiting = 0;
         if (slaveFd_ >= 0 && ioctl(slaveFd_, FIONREAD, &waiting) != 0)
             waiting = 0;
+        if (justWritten && (waiting > 0 || receiveEvents_ > eventsAtWrite))
+            justWritten = false;
         const bool programListens = form && form->portVigilator->Connected() && sim->IsOpen();
-        if (!programListens)
-            programSeen_ = sim->BytesWritten();
-        const bool inFlight = programListens && (waiting > 0 || programSeen_ < sim->BytesWritten());
+        // Bytes the program leaves in the driver while its ring buffer is
+        // full are its own business.
+        const bool inFlight =
+            programListens && (justWritten || (waiting > 0 && !form->BytesLeftInDriver()));
         const bool simHasInput = sim->IsOpen() && sim->WaitForInput(0);
         const auto due = sim->NextDueMs();
         const bool simHasOutput = sim->IsOpen() && due && *due <= platform::MonotonicMs();

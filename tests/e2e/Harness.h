@@ -44,10 +44,10 @@ protected:
 
 private:
     void SettleIo();
-    // Follows the simulator to a new pseudo-terminal (after Recreate).
+    // Our own look at the program's input queue (after Recreate, the new one).
     void ReopenSlave();
     int slaveFd_ = -1;
-    uint64_t programSeen_ = 0; // bytes the program's receive event was told about
+    uint64_t receiveEvents_ = 0; // calls of the program's receive event
 };
 
 // The record bytes of a frame, for comparisons.

@@ -1,12 +1,10 @@
 // Tests of the Windows-compatible profile (ini) files (platform/IniFile.h).
 #include "platform/IniFile.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 
-#include <algorithm>
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -15,30 +13,6 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    if (in)
-        out << in.rdbuf();
-    return out.str();
-}
-
-void WriteAll(const std::string& path, const std::string& data)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // ------------------------------------------------------------ read table
 

@@ -1,15 +1,13 @@
 // Tests of the registry store (platform/Registry.h).
 #include "platform/Registry.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -17,30 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    if (in)
-        out << in.rdbuf();
-    return out.str();
-}
-
-void WriteAll(const std::string& path, const std::string& data)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Every test runs on a store file of its own in a private folder.
 class Registry : public ::testing::Test {

@@ -1,0 +1,119 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+const char* AtomicWriteError::StepText() const
+{
+    switch (step) {
+    case AtomicWriteStep::None:
+        return "";
+    case AtomicWriteStep::CreateTemporary:
+        return "creating a temporary file";
+    case AtomicWriteStep::KeepPermissions:
+        return "keeping its permissions";
+    case AtomicWriteStep::Write:
+        return "writing";
+    case AtomicWriteStep::Sync:
+        return "fsync";
+    case AtomicWriteStep::Close:
+        return "closing";
+    case AtomicWriteStep::Replace:
+        return "replacing the file";
+    }
+    return "";
+}
+
+int ReadToEnd(int fd, std::string& bytes)
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0)
+            bytes.append(buf, static_cast<size_t>(n));
+        else if (n == 0)
+            return 0;
+        else if (errno != EINTR)
+            return errno;
+    }
+}
+
+AtomicWriteError WriteFileAtomically(const std::string& path, const std::string& bytes,
+                                     const AtomicWriteOptions& options)
+{
+    namespace fs = std::filesystem;
+    std::string target = path;
+    if (options.followSymlink) {
+        std::error_code ec;
+        if (fs::is_symlink(fs::symlink_status(path, ec))) {
+            fs::path resolved = fs::weakly_canonical(fs::path(path), ec);
+            if (!ec)
+                target = resolved.string();
+        }
+    }
+    struct stat st {};
+    const bool keepMode = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+
+    std::string tmp;
+    int fd = -1;
+    std::random_device rd;
+    for (int i = 0; i < 100; ++i) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(rd()));
+        tmp = target + suffix;
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, options.newFileMode);
+        if (fd >= 0 || errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        return {AtomicWriteStep::CreateTemporary, errno};
+
+    auto fail = [&](AtomicWriteStep step, int err) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(tmp.c_str());
+        return AtomicWriteError{step, err};
+    };
+    if (keepMode) {
+        if (options.keepOwner && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            // Not allowed for an ordinary user: the file becomes theirs.
+        }
+        if (::fchmod(fd, st.st_mode & 07777) != 0 && options.permissionsRequired)
+            return fail(AtomicWriteStep::KeepPermissions, errno);
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(AtomicWriteStep::Write, n < 0 ? errno : EIO);
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0)
+        return fail(AtomicWriteStep::Sync, errno);
+    const int closeRc = ::close(fd);
+    fd = -1;
+    if (closeRc != 0)
+        return fail(AtomicWriteStep::Close, errno);
+    if (::rename(tmp.c_str(), target.c_str()) != 0)
+        return fail(AtomicWriteStep::Replace, errno);
+    // Make the rename itself durable.
+    const fs::path dir = fs::path(target).parent_path();
+    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        (void)::fsync(dfd);
+        ::close(dfd);
+    }
+    return {};
+}
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+// Whole files: reading one to its end, and replacing one so that a crash or a
+// full disk never leaves it half-written: the bytes go to a temporary file in
+// the same folder, which is synced and then renamed over the old file, and
+// the folder is synced so the rename itself lasts.
+#include <string>
+
+#include <sys/types.h>
+
+namespace platform {
+
+struct AtomicWriteOptions {
+    // Permissions of a file that did not exist yet (before the umask). An
+    // existing regular file always keeps its own permissions.
+    mode_t newFileMode = 0666;
+    // Replace the target of a symbolic link, so that the link stays.
+    bool followSymlink = false;
+    // Keep the old file's owner and group where the system allows it.
+    bool keepOwner = false;
+    // Fail when the old file's permissions cannot be given to the new one.
+    bool permissionsRequired = false;
+};
+
+// The step that failed; None when the file was written.
+enum class AtomicWriteStep { None, CreateTemporary, KeepPermissions, Write, Sync, Close, Replace };
+
+struct AtomicWriteError {
+    AtomicWriteStep step = AtomicWriteStep::None;
+    int error = 0;  // the errno of the failing call
+
+    explicit operator bool() const { return step != AtomicWriteStep::None; }
+    // "writing", "fsync", "closing", ... for the callers' own messages.
+    const char* StepText() const;
+};
+
+// Appends what is left to read from `fd` to `bytes`; 0, or the errno of the
+// read that failed.
+int ReadToEnd(int fd, std::string& bytes);
+
+// Writes `bytes` as the new content of `path`. On failure the old file is
+// untouched and no temporary file is left behind.
+[[nodiscard]] AtomicWriteError WriteFileAtomically(const std::string& path, const std::string& bytes,
+                                                   const AtomicWriteOptions& options = {});
+
+}  // namespace platform
