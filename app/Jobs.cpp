@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
@@ -84,12 +85,21 @@ void TformMain::WireJobs()
 
     // The up-down shows only its arrows: which one was pressed is the
     // direction of its value's change.
-    serialSpinnerValue_ = spinnerSerialNum->value();
+    // Its own range is not used: it is put back in the middle after each
+    // press, so it never runs into an end.
+    spinnerSerialNum->setRange(-1, 1);
+    spinnerSerialNum->setValue(0);
     QObject::connect(spinnerSerialNum, &QSpinBox::valueChanged, this, [this](int value) {
-        const bool up = value > serialSpinnerValue_;
-        serialSpinnerValue_ = value;
+        const bool up = value > 0;
+        const QSignalBlocker quiet(spinnerSerialNum);
+        spinnerSerialNum->setValue(0);
         platform::Guarded([&] { spinnerSerialNumClick(up); });
     });
+
+    // The time-zone up-down shows its position in the edit beside it.
+    editTimezone->setText(QString::number(spinnerTimeZone->value()));
+    QObject::connect(spinnerTimeZone, &QSpinBox::valueChanged, this,
+                     [this](int value) { editTimezone->setText(QString::number(value)); });
 
     // The popup menu of the item boxes and the two alarm boxes.
     for (QCheckBox* box : findChildren<QCheckBox*>()) {

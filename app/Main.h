@@ -151,7 +151,6 @@ private:
     void ReadFromPort(int32_t count);
     void WireJobs();
 
-    int serialSpinnerValue_ = 0;
 
     QLabel* statusText_ = nullptr;
     bool simplePanel_ = true;

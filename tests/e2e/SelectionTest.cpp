@@ -7,6 +7,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QCheckBox>
 
 TEST_F(EndToEnd, SelectingAndClearingARepeater)
 {
@@ -116,4 +119,39 @@ TEST_F(JobsEndToEnd, OneCalibrationQuestionAtATime)
     Advance(3000);
     EXPECT_EQ(asked, 1);
     EXPECT_NE(form->StatusText().find("Configuration successfully completed"), std::string::npos);
+}
+
+TEST_F(EndToEnd, UpDownsStepTheirEdits)
+{
+    Start();
+    form->spinnerTimeZone->setValue(-5);
+    EXPECT_EQ(form->editTimezone->text().toStdString(), "-5");
+    form->editSerialNum->setText("7");
+    form->spinnerSerialNumClick(true);
+    EXPECT_EQ(form->editSerialNum->text().toStdString(), "00000008");
+    form->editSerialNum->setText("0");
+    form->spinnerSerialNumClick(false);
+    EXPECT_EQ(form->editSerialNum->text().toStdString(), "00000000");
+    form->editSerialNum->setText("16777215");
+    form->spinnerSerialNumClick(true);
+    EXPECT_EQ(form->editSerialNum->text().toStdString(), "16777215");
+    form->editSerialNum->setText("x1");
+    form->spinnerSerialNumClick(true);
+    EXPECT_EQ(form->editSerialNum->text().toStdString(), "x1");
+    form->boxEcuUsesSerial->setChecked(true);
+    EXPECT_FALSE(form->editEcuNum->isEnabled());
+    form->boxEcuUsesSerial->setChecked(false);
+    EXPECT_TRUE(form->editEcuNum->isEnabled());
+}
+
+TEST_F(EndToEnd, SerialUpDownNeverRunsOutOfRange)
+{
+    Start();
+    form->editSerialNum->setText("00000010");
+    for (int i = 0; i < 5; ++i)
+        form->spinnerSerialNum->stepUp();
+    EXPECT_EQ(form->editSerialNum->text().toStdString(), "00000015");
+    for (int i = 0; i < 7; ++i)
+        form->spinnerSerialNum->stepDown();
+    EXPECT_EQ(form->editSerialNum->text().toStdString(), "00000008");
 }
