@@ -353,6 +353,39 @@ void EnsureEol(std::vector<Line>& lines, size_t index)
 
 }  // namespace
 
+// -------------------------------------------------------------- integers
+
+std::optional<int32_t> platform::ParseIniInteger(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    const bool hex = !negative && text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (hex)
+        text.remove_prefix(2);
+    if (text.empty())
+        return std::nullopt;
+    // Magnitude limit: 2^32-1 for hex, 2^31 for a negative, 2^31-1 else.
+    const uint64_t limit = hex ? 0xFFFFFFFFu : negative ? 0x80000000u : 0x7FFFFFFFu;
+    uint64_t n = 0;
+    for (char c : text) {
+        int d = (c >= '0' && c <= '9') ? c - '0' : -1;
+        if (hex && d < 0)
+            d = (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        if (d < 0)
+            return std::nullopt;
+        n = n * (hex ? 16u : 10u) + static_cast<uint64_t>(d);
+        if (n > limit)
+            return std::nullopt;
+    }
+    const uint32_t bits = static_cast<uint32_t>(negative ? 0u - n : n);
+    return static_cast<int32_t>(bits);
+}
+
 // -------------------------------------------------------------- TIniFile
 
 TIniFile::TIniFile(const std::string& fileName) : fileName_(fileName)
@@ -384,34 +417,7 @@ int32_t TIniFile::ReadInteger(const std::string& section, const std::string& ide
     if (FindKey(lines_, r, Trim(Utf8ToCp1252(ident)), &p) == std::string::npos ||
         p.kind != Kind::Key)
         return def;
-    const std::string v = StripQuotes(p.value);
-    if (v.empty())
-        return def;
-    size_t i = 0;
-    bool negative = false;
-    if (v[i] == '-' || v[i] == '+') {
-        negative = v[i] == '-';
-        ++i;
-    }
-    uint32_t n = 0;  // unsigned, so that overflow wraps modulo 2^32
-    if (i + 1 < v.size() && v[i] == '0' && (v[i + 1] == 'x' || v[i + 1] == 'X')) {
-        for (i += 2; i < v.size(); ++i) {
-            char c = v[i];
-            int d = (c >= '0' && c <= '9')   ? c - '0'
-                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                             : -1;
-            if (d < 0)
-                break;
-            n = n * 16u + static_cast<uint32_t>(d);
-        }
-    } else {
-        for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i)
-            n = n * 10u + static_cast<uint32_t>(v[i] - '0');
-    }
-    if (negative)
-        n = 0u - n;
-    return static_cast<int32_t>(n);
+    return platform::ParseIniInteger(StripQuotes(p.value)).value_or(def);
 }
 
 bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bool def)

@@ -17,7 +17,7 @@
 //   it gives the default, but writing that key gives it a value in place.
 // - Lines end with CRLF, LF or CR. A "[...]" line names a section: the text
 //   between '[' and the last ']', trimmed.
-// - Integers: see ReadInteger.
+// - Integers: see platform::ParseIniInteger.
 // Writing:
 // - "key=value" with CRLF and no blanks around '='. Writing a key that
 //   exists replaces its line (the key keeps its spelling); a new key goes
@@ -43,7 +43,9 @@
 // writes found and left in the file.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/Exception.h"
 #include <string>
@@ -56,6 +58,19 @@ public:
     using Exception::Exception;
 };
 
+namespace platform {
+// An integer value of a settings file, as this program reads it (not as the
+// Windows profile functions would, which read "42A" as 42 and "abc" as 0: a
+// damaged file must not turn a size or a timeout into 0). Blanks around the
+// text are ignored; the rest must be one of
+//   decimal:      an optional '-' and digits, within -2147483648..2147483647;
+//   hexadecimal:  "0x" or "0X" and hex digits, within 0..0xFFFFFFFF, taken as
+//                 32 bits two's complement ("0xFFFFFFFF" is -1), which is how
+//                 the other system writes masks with the top bit set.
+// Anything else ("", "abc", "42A", "+1", "-0x1", "4294967295") is no number.
+std::optional<int32_t> ParseIniInteger(std::string_view text);
+}  // namespace platform
+
 class TIniFile {
 public:
     // A missing or unreadable file reads as an empty file; never throws.
@@ -65,12 +80,9 @@ public:
 
     std::string ReadString(const std::string& section, const std::string& ident,
                            const std::string& def);
-    // Windows' reader: optional '-' or '+', then the leading decimal digits
-    // ("42A" is 42; "0x"/"0X" then leading hexadecimal digits, which Part
-    // 3.130 reads); text without digits is 0; a missing key, a key with no
-    // value or an empty value gives def. Overflow wraps modulo 2^32 as
-    // Windows' RtlCharToInteger does ("4294967295" is -1), so a file reads
-    // the same on both systems.
+    // The value read by platform::ParseIniInteger (after the quotes are
+    // stripped); a missing key, a key with no value or a value that is not
+    // a whole number gives def.
     int32_t ReadInteger(const std::string& section, const std::string& ident, int32_t def);
     bool ReadBool(const std::string& section, const std::string& ident, bool def);
 

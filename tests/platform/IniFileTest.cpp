@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -65,6 +66,15 @@ const ReadCase kReadCases[] = {
     {"MissingSection", "[S]\r\nk=v\r\n", "T", "k", "<def>"},
     {"MissingKey", "[S]\r\nk=v\r\n", "S", "j", "<def>"},
     {"KeyOfTheNextSectionNotSeen", "[S]\r\n[T]\r\nk=v\r\n", "S", "k", "<def>"},
+    {"SectionEndsAtTheNextHeader", "[S]\r\na=1\r\n[T]\r\nb=2\r\n", "S", "b", "<def>"},
+    {"KeyAfterTheNextHeaderIsItsOwn", "[S]\r\na=1\r\n[T]\r\nb=2\r\n", "T", "b", "2"},
+    {"BracketInsideSectionName", "[a]b]\r\nk=v\r\n", "a]b", "k", "v"},
+    {"BracketInsideNameIsNotItsEnd", "[a]b]\r\nk=v\r\n", "a", "k", "<def>"},
+    {"UnclosedBracketLineIsNoHeader", "[S]\r\n[broken\r\nk=v\r\n", "S", "k", "v"},
+    {"Cp1252HighLettersIgnoreCase", "[\x8A\x8C\x8E\x9F]\r\nk=v\r\n",
+     "\xC5\xA1\xC5\x93\xC5\xBE\xC3\xBF", "K", "v"},  // "ŠŒŽŸ" found as "šœžÿ"
+    {"TimesAndDivideAreNoLetters", "[\xD7]\r\nk=v\r\n", "\xC3\xB7", "k", "<def>"},  // × is not ÷
+    {"SharpSIsNotYDiaeresis", "[\xDF]\r\nk=v\r\n", "\xC3\xBF", "k", "<def>"},  // ß is not ÿ
     {"NulBytesAreData", "[S]\r\nk=a\0b\r\n"s, "S", "k", "a\0b"s},
     {"Cp1252ValueToUtf8", "[S]\r\nk=caf\xE9 \x80\x99\r\n", "S", "k", "caf\xC3\xA9 \xE2\x82\xAC\xE2\x84\xA2"},
 };
@@ -89,39 +99,49 @@ INSTANTIATE_TEST_SUITE_P(Table, IniFileRead, ::testing::ValuesIn(kReadCases),
 
 struct IntCase {
     const char* name;
-    const char* line;  // the key line in [S], or nullptr for no key at all
-    int32_t expected;  // with the default 555
+    const char* line;                // the key line in [S], or nullptr for no key at all
+    std::optional<int32_t> expected;  // nullopt: the caller's default
 };
 
 const IntCase kIntCases[] = {
     {"Plain", "n=42", 42},
-    {"TrailingLetters", "n=42A", 42},
+    {"Zero", "n=0", 0},
     {"Negative", "n=-7", -7},
-    {"Plus", "n=+3", 3},
-    {"NotANumber", "n=abc", 0},
-    {"SignOnly", "n=-", 0},
-    {"BlankAfterSign", "n=- 5", 0},
-    {"Empty", "n=", 555},
-    {"Blanks", "n=   ", 555},
-    {"Missing", nullptr, 555},
-    {"NoValue", "n", 555},
     {"LeadingZeros", "n=007", 7},
-    {"Trimmed", "n=  12  ", 12},
+    {"BlanksAround", "n= \t 12  ", 12},
     {"Quoted", "n=\"5\"", 5},
-    {"Decimals", "n=3.9", 3},
-    {"Hex", "n=0x1F", 31},
-    {"HexUpper", "n=0XfF", 255},
-    {"NegativeHex", "n=-0x10", -16},
     {"Max", "n=2147483647", INT32_MAX},
     {"Min", "n=-2147483648", INT32_MIN},
-    {"WrapsPastMax", "n=2147483648", INT32_MIN},
-    {"WrapsAllOnes", "n=4294967295", -1},
-    {"WrapsModulo2To32", "n=4294967297", 1},
+    {"Hex", "n=0x1F", 31},
+    {"HexCapitalX", "n=0XfF", 255},
+    {"HexLeadingZeros", "n=0x00000000ff", 255},
+    {"HexTopBitIsNegative", "n=0x80000000", INT32_MIN},
+    {"HexAllOnesIsMinusOne", "n=0xFFFFFFFF", -1},
+    {"TrailingLetters", "n=42A", std::nullopt},
+    {"NotANumber", "n=abc", std::nullopt},
+    {"Empty", "n=", std::nullopt},
+    {"OnlyBlanks", "n=   ", std::nullopt},
+    {"Missing", nullptr, std::nullopt},
+    {"NoValue", "n", std::nullopt},
+    {"Plus", "n=+3", std::nullopt},
+    {"SignOnly", "n=-", std::nullopt},
+    {"BlankAfterSign", "n=- 5", std::nullopt},
+    {"InnerBlank", "n=1 2", std::nullopt},
+    {"Decimals", "n=3.9", std::nullopt},
+    {"PrefixOnly", "n=0x", std::nullopt},
+    {"BadHexDigit", "n=0x1G", std::nullopt},
+    {"NegativeHex", "n=-0x10", std::nullopt},
+    {"PastMax", "n=2147483648", std::nullopt},
+    {"PastMin", "n=-2147483649", std::nullopt},
+    {"AllOnesDecimal", "n=4294967295", std::nullopt},
+    {"TwoTo32", "n=4294967296", std::nullopt},
+    {"HexTwoTo32", "n=0x100000000", std::nullopt},
+    {"ManyDigits", "n=123456789012345678901234567890", std::nullopt},
 };
 
 class IniFileInteger : public ::testing::TestWithParam<IntCase> {};
 
-TEST_P(IniFileInteger, ParsedAsWindowsDoes)
+TEST_P(IniFileInteger, WholeNumberOrTheDefault)
 {
     TempDir dir;
     const std::string file = dir.File("int.ini");
@@ -130,8 +150,11 @@ TEST_P(IniFileInteger, ParsedAsWindowsDoes)
         content += std::string(GetParam().line) + "\r\n";
     WriteAll(file, content);
     TIniFile ini(file);
-    EXPECT_EQ(ini.ReadInteger("S", "n", 555), GetParam().expected);
-    EXPECT_EQ(ini.ReadBool("S", "n", true), GetParam().expected != 0);
+    const std::optional<int32_t> expected = GetParam().expected;
+    EXPECT_EQ(ini.ReadInteger("S", "n", 555), expected.value_or(555));
+    // A boolean is the integer != 0, and the default when there is none.
+    EXPECT_EQ(ini.ReadBool("S", "n", false), expected.value_or(0) != 0);
+    EXPECT_EQ(ini.ReadBool("S", "n", true), expected.value_or(1) != 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, IniFileInteger, ::testing::ValuesIn(kIntCases),
