@@ -11,6 +11,27 @@
 
 namespace platform {
 
+namespace {
+AtomicFileCalls calls;
+
+int Fsync(int fd)
+{
+    return calls.fsync ? calls.fsync(fd) : ::fsync(fd);
+}
+
+int Rename(const char* from, const char* to)
+{
+    return calls.rename ? calls.rename(from, to) : ::rename(from, to);
+}
+}  // namespace
+
+AtomicFileCalls SetAtomicFileCalls(const AtomicFileCalls& replacement)
+{
+    const AtomicFileCalls before = calls;
+    calls = replacement;
+    return before;
+}
+
 const char* AtomicWriteError::StepText() const
 {
     switch (step) {
@@ -98,19 +119,19 @@ AtomicWriteError WriteFileAtomically(const std::string& path, const std::string&
             return fail(AtomicWriteStep::Write, n < 0 ? errno : EIO);
         done += static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0)
+    if (Fsync(fd) != 0)
         return fail(AtomicWriteStep::Sync, errno);
     const int closeRc = ::close(fd);
     fd = -1;
     if (closeRc != 0)
         return fail(AtomicWriteStep::Close, errno);
-    if (::rename(tmp.c_str(), target.c_str()) != 0)
+    if (Rename(tmp.c_str(), target.c_str()) != 0)
         return fail(AtomicWriteStep::Replace, errno);
     // Make the rename itself durable.
     const fs::path dir = fs::path(target).parent_path();
     int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
-        (void)::fsync(dfd);
+        (void)Fsync(dfd);
         ::close(dfd);
     }
     return {};

@@ -33,6 +33,16 @@ struct AtomicWriteError {
     const char* StepText() const;
 };
 
+// The calls that make the replacement last, in the order fsync(file),
+// rename, fsync(folder). A test installs its own to watch that order or to
+// make one fail; a null entry is the system's call.
+struct AtomicFileCalls {
+    int (*fsync)(int fd) = nullptr;
+    int (*rename)(const char* from, const char* to) = nullptr;
+};
+// Installs `calls` for every later write; returns the calls installed before.
+AtomicFileCalls SetAtomicFileCalls(const AtomicFileCalls& calls);
+
 // Appends what is left to read from `fd` to `bytes`; 0, or the errno of the
 // read that failed.
 int ReadToEnd(int fd, std::string& bytes);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -44,6 +45,21 @@ void Warn(const std::string& text)
     std::fprintf(stderr, "kvt-config-tool: warning: %s\n", text.c_str());
     std::fflush(stderr);
 }
+
+std::string Folded(const std::string& name)
+{
+    std::string out = name;
+    for (char& c : out)
+        c = LowerAscii(c);
+    return out;
+}
+
+// How deep a key may lie below its root. The program's own keys lie four
+// levels down (Software\Drosen\KVT Config Tool\portVigilator); 32 leaves
+// room for any hand-made key while refusing the damaged or hostile store
+// whose thousands of levels would each carry the full path in its header,
+// so that the file grows with the square of the depth.
+constexpr size_t kMaxKeyDepth = 32;
 
 bool ValidKeyName(const std::string& name)
 {
@@ -97,31 +113,76 @@ struct Value {
     std::string text;
 };
 
-struct Node {
+// A key. Its subkeys and values keep their creation order in the vectors;
+// the maps find them by case-folded name, so that a key with tens of
+// thousands of values loads and is looked up in linear time.
+class Node {
+public:
     std::string name;
-    std::vector<Value> values;
-    std::vector<std::unique_ptr<Node>> children;
 
-    Node* Child(const std::string& n)
+    const std::vector<Value>& Values() const { return values_; }
+    const std::vector<std::unique_ptr<Node>>& Children() const { return children_; }
+
+    Node* Child(const std::string& n) const
     {
-        for (auto& c : children)
-            if (SameName(c->name, n))
-                return c.get();
-        return nullptr;
+        auto it = childIndex_.find(Folded(n));
+        return it == childIndex_.end() ? nullptr : it->second;
     }
     Node* AddChild(const std::string& n)
     {
-        children.push_back(std::make_unique<Node>());
-        children.back()->name = n;
-        return children.back().get();
+        children_.push_back(std::make_unique<Node>());
+        children_.back()->name = n;
+        childIndex_[Folded(n)] = children_.back().get();
+        return children_.back().get();
     }
+    bool RemoveChild(const std::string& n)
+    {
+        Node* c = Child(n);
+        if (!c)
+            return false;
+        childIndex_.erase(Folded(n));
+        for (auto it = children_.begin(); it != children_.end(); ++it)
+            if (it->get() == c) {
+                children_.erase(it);
+                break;
+            }
+        return true;
+    }
+
     Value* FindValue(const std::string& n)
     {
-        for (auto& v : values)
-            if (SameName(v.name, n))
-                return &v;
-        return nullptr;
+        auto it = valueIndex_.find(Folded(n));
+        return it == valueIndex_.end() ? nullptr : &values_[it->second];
     }
+    // The value of that name, a new one (last in the order) when missing.
+    Value& ValueFor(const std::string& n)
+    {
+        auto [it, added] = valueIndex_.try_emplace(Folded(n), values_.size());
+        if (added) {
+            values_.push_back(Value{});
+            values_.back().name = n;
+        }
+        return values_[it->second];
+    }
+    bool RemoveValue(const std::string& n)
+    {
+        auto it = valueIndex_.find(Folded(n));
+        if (it == valueIndex_.end())
+            return false;
+        const size_t at = it->second;
+        valueIndex_.erase(it);
+        values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
+        for (auto& [folded, index] : valueIndex_)
+            if (index > at)
+                --index;
+        return true;
+    }
+
+private:
+    std::vector<Value> values_;
+    std::vector<std::unique_ptr<Node>> children_;
+    std::unordered_map<std::string, size_t> valueIndex_;
+    std::unordered_map<std::string, Node*> childIndex_;
 };
 
 // ------------------------------------------------------------ file format
@@ -455,7 +516,7 @@ void Store::Parse(const std::string& data, size_t& badLines, size_t& firstBad)
             std::vector<std::string> names;
             if (!RootFromName(path.substr(0, sep), root) ||
                 (sep != std::string::npos && !SplitKeyPath(path.substr(sep + 1), names)) ||
-                (sep != std::string::npos && names.empty())) {
+                (sep != std::string::npos && names.empty()) || names.size() > kMaxKeyDepth) {
                 bad();
                 continue;
             }
@@ -474,10 +535,8 @@ void Store::Parse(const std::string& data, size_t& badLines, size_t& firstBad)
             bad();
             continue;
         }
-        if (Value* old = current->FindValue(v.name))
-            *old = std::move(v);  // a duplicate (hand edit): the later one wins
-        else
-            current->values.push_back(std::move(v));
+        // A duplicate (hand edit): the later one wins, in the first one's place.
+        current->ValueFor(v.name) = std::move(v);
     }
 }
 
@@ -519,13 +578,18 @@ std::string Store::KeepDamagedCopy(const std::string& data, std::string& copyPat
     return "too many damaged copies already";
 }
 
-void SerializeNode(const Node& n, const std::string& path, std::string& out)
+// `path` is the key's full path; it is extended for each subkey and cut
+// back afterwards. A key without values but with subkeys gets no header of
+// its own: its subkeys' headers bring it back.
+void SerializeNode(const Node& n, std::string& path, std::string& out)
 {
-    out += '\n';
-    out += '[';
-    out += path;
-    out += "]\n";
-    for (const auto& v : n.values) {
+    if (!n.Values().empty() || n.Children().empty()) {
+        out += '\n';
+        out += '[';
+        out += path;
+        out += "]\n";
+    }
+    for (const auto& v : n.Values()) {
         AppendQuoted(out, v.name);
         out += '=';
         if (v.kind == Value::Kind::Integer) {
@@ -537,19 +601,27 @@ void SerializeNode(const Node& n, const std::string& path, std::string& out)
         }
         out += '\n';
     }
-    for (const auto& c : n.children)
-        SerializeNode(*c, path + "\\" + c->name, out);
+    const size_t length = path.size();
+    for (const auto& c : n.Children()) {
+        path += '\\';
+        path += c->name;
+        SerializeNode(*c, path, out);
+        path.resize(length);
+    }
 }
 
 std::string Store::Serialize() const
 {
     std::string out = kHeaderComment;
     for (const Node* root : {&user_, &machine_}) {
-        if (!root->values.empty())
-            SerializeNode(*root, root->name, out);
+        std::string path = root->name;
+        if (!root->Values().empty())
+            SerializeNode(*root, path, out);
         else
-            for (const auto& c : root->children)
-                SerializeNode(*c, root->name + "\\" + c->name, out);
+            for (const auto& c : root->Children()) {
+                path = root->name + "\\" + c->name;
+                SerializeNode(*c, path, out);
+            }
     }
     return out;
 }
@@ -636,7 +708,7 @@ bool ResolveKeyPath(const std::string& key, bool open, const std::vector<std::st
         return false;
     full = (relative && open) ? current : std::vector<std::string>{};
     full.insert(full.end(), names.begin(), names.end());
-    return true;
+    return full.size() <= kMaxKeyDepth;
 }
 }  // namespace
 
@@ -740,15 +812,11 @@ bool TRegistry::DeleteKey(const std::string& key)
     Node* parent = s.Find(root_, parentPath);
     if (!parent)
         return false;
-    for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
-        if (SameName((*it)->name, full.back())) {
-            parent->children.erase(it);
-            s.MarkDirty();
-            changed_ = true;
-            return true;
-        }
-    }
-    return false;
+    if (!parent->RemoveChild(full.back()))
+        return false;
+    s.MarkDirty();
+    changed_ = true;
+    return true;
 }
 
 bool TRegistry::ValueExists(const std::string& name)
@@ -770,15 +838,11 @@ bool TRegistry::DeleteValue(const std::string& name)
     Node* n = s.Find(root_, path_);
     if (!n)
         return false;
-    for (auto it = n->values.begin(); it != n->values.end(); ++it) {
-        if (SameName(it->name, name)) {
-            n->values.erase(it);
-            s.MarkDirty();
-            changed_ = true;
-            return true;
-        }
-    }
-    return false;
+    if (!n->RemoveValue(name))
+        return false;
+    s.MarkDirty();
+    changed_ = true;
+    return true;
 }
 
 std::vector<std::string> TRegistry::GetValueNames()
@@ -789,7 +853,7 @@ std::vector<std::string> TRegistry::GetValueNames()
     Store& s = Store::Instance();
     std::lock_guard lock(s.mutex);
     if (Node* n = s.Find(root_, path_))
-        for (const auto& v : n->values)
+        for (const auto& v : n->Values())
             out.push_back(v.name);
     return out;
 }
@@ -802,7 +866,7 @@ std::vector<std::string> TRegistry::GetKeyNames()
     Store& s = Store::Instance();
     std::lock_guard lock(s.mutex);
     if (Node* n = s.Find(root_, path_))
-        for (const auto& c : n->children)
+        for (const auto& c : n->Children())
             out.push_back(c->name);
     return out;
 }
@@ -864,11 +928,7 @@ Value& ValueForWrite(Store& s, HKEY root, const std::vector<std::string>& path,
     if (!n)
         throw ERegistryException("Cannot write the registry value \"" + name + "\": the key " +
                                  where + " was deleted");
-    if (Value* v = n->FindValue(name))
-        return *v;
-    n->values.push_back(Value{});
-    n->values.back().name = name;
-    return n->values.back();
+    return n->ValueFor(name);
 }
 }  // namespace
 
