@@ -36,7 +36,9 @@
 // Names of keys and values compare case-insensitively (ASCII letters) and
 // keep the case they were created with. Key names may not contain '\' or
 // control characters (OpenKey then returns false); value names may hold
-// any text.
+// any text. A key lies at most 32 levels below its root: OpenKey refuses a
+// deeper path, and a deeper header in the file is a damaged line. A key with
+// subkeys but no values is written without a header of its own.
 //
 // Two program instances running at once each write their whole tree: the
 // last one to save wins (as the program saves once at close, this is the

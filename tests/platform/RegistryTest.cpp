@@ -3,6 +3,7 @@
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -547,4 +548,127 @@ TEST_F(Registry, DefaultLocationFollowsXdgConfigHome)
     EXPECT_TRUE(fs::exists(expected));
     platform::SetRegistryFile(file_);
     EXPECT_EQ(platform::RegistryFile(), file_);
+}
+
+// ------------------------------------------------------------ store file lines
+
+namespace {
+
+// A key path `levels` deep below HKEY_CURRENT_USER ("L1\L2\...").
+std::string DeepPath(int levels)
+{
+    std::string path;
+    for (int i = 1; i <= levels; ++i)
+        path += (i > 1 ? "\\L" : "L") + std::to_string(i);
+    return path;
+}
+
+struct StoreCase {
+    const char* name;
+    std::string content;
+    std::string key;  // where "X" is looked for
+    bool damaged;
+    bool found;
+};
+
+void PrintTo(const StoreCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const StoreCase kStoreCases[] = {
+    {"Integer", "[HKEY_CURRENT_USER\\K]\n\"X\"=dword:00000001\n", "K", false, true},
+    {"EmptyText", "[HKEY_CURRENT_USER\\K]\n\"X\"=\"\"\n", "K", false, true},
+    {"EmptyInteger", "[HKEY_CURRENT_USER\\K]\n\"X\"=dword:\n", "K", true, false},
+    {"NothingAfterEquals", "[HKEY_CURRENT_USER\\K]\n\"X\"=\n", "K", true, false},
+    {"UnknownType", "[HKEY_CURRENT_USER\\K]\n\"X\"=qword:1\n", "K", true, false},
+    {"ByteOrderMarkSkipped", "\xEF\xBB\xBF[HKEY_CURRENT_USER\\K]\n\"X\"=dword:00000001\n", "K", false, true},
+    {"ByteOrderMarkOnlyAtTheStart", "[HKEY_CURRENT_USER\\K]\n\xEF\xBB\xBF\"X\"=dword:00000001\n", "K", true,
+     false},
+    {"DeepestKey", "[HKEY_CURRENT_USER\\" + DeepPath(32) + "]\n\"X\"=dword:00000001\n", DeepPath(32), false,
+     true},
+    {"KeyTooDeep", "[HKEY_CURRENT_USER\\" + DeepPath(33) + "]\n\"X\"=dword:00000001\n", DeepPath(33), true,
+     false},
+    {"ThousandsOfLevels", "[HKEY_CURRENT_USER\\" + DeepPath(5000) + "]\n\"X\"=dword:00000001\n",
+     DeepPath(5000), true, false},
+};
+
+class RegistryStoreLine : public Registry, public ::testing::WithParamInterface<StoreCase> {};
+
+}  // namespace
+
+TEST_P(RegistryStoreLine, IsReadOrKeptAsideAsDamaged)
+{
+    WriteAll(file_, GetParam().content);
+    testing::internal::CaptureStderr();
+    Reload();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("damaged") != std::string::npos, GetParam().damaged) << err;
+    EXPECT_EQ(fs::exists(file_ + ".damaged"), GetParam().damaged);
+    TRegistry reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    EXPECT_EQ(reg.OpenKeyReadOnly("\\" + GetParam().key) && reg.ValueExists("X"), GetParam().found);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RegistryStoreLine, ::testing::ValuesIn(kStoreCases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(Registry, KeysDeeperThan32LevelsCannotBeMade)
+{
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey("\\" + DeepPath(33), true));
+    ASSERT_TRUE(reg.OpenKey("\\" + DeepPath(31), true));
+    EXPECT_FALSE(reg.OpenKey("A\\B", true));  // relative: 33 levels too
+    ASSERT_TRUE(reg.OpenKey("A", true));
+    EXPECT_EQ(reg.CurrentPath(), DeepPath(31) + "\\A");
+}
+
+TEST_F(Registry, SavedKeysKeepTheirOrderAndOnlyKeysWithValuesOrNoSubkeysGetAHeader)
+{
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("\\A\\B", true));
+        ASSERT_TRUE(reg.OpenKey("\\D", true));
+        ASSERT_TRUE(reg.OpenKey("\\A\\C", true));
+        reg.WriteInteger("X", 1);
+        ASSERT_TRUE(reg.OpenKey("\\" + DeepPath(32), true));
+        reg.WriteInteger("X", 2);
+        reg.CloseKey();
+    }
+    const std::string data = ReadAll(file_);
+    size_t headers = 0;
+    for (size_t at = data.find("\n["); at != std::string::npos; at = data.find("\n[", at + 1))
+        ++headers;
+    EXPECT_EQ(headers, 4u) << data;  // A\B, D, A\C, L1\..\L32
+    EXPECT_EQ(data.find("[HKEY_CURRENT_USER\\A]"), std::string::npos) << data;
+    EXPECT_LT(data.size(), 1000u) << data;
+
+    Reload();
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\", false));
+    EXPECT_EQ(reg.GetKeyNames(), (std::vector<std::string>{"A", "D", "L1"}));
+    ASSERT_TRUE(reg.OpenKey("A", false));
+    EXPECT_EQ(reg.GetKeyNames(), (std::vector<std::string>{"B", "C"}));
+    ASSERT_TRUE(reg.OpenKey("\\" + DeepPath(32), false));
+    EXPECT_EQ(reg.ReadInteger("X"), 2);
+}
+
+TEST_F(Registry, ManyValuesInOneKeyStayFoundAfterDeletes)
+{
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    for (int i = 0; i < 1000; ++i)
+        reg.WriteInteger("V" + std::to_string(i), i);
+    for (int i = 0; i < 1000; i += 3)
+        ASSERT_TRUE(reg.DeleteValue("v" + std::to_string(i)));
+    reg.WriteInteger("V0", -1);  // comes back last
+    for (int i = 1; i < 1000; ++i) {
+        if (i % 3 == 0)
+            continue;
+        ASSERT_EQ(reg.ReadInteger("V" + std::to_string(i)), i) << i;
+    }
+    EXPECT_EQ(reg.GetValueNames().size(), 1000u - 334u + 1u);
+    EXPECT_EQ(reg.GetValueNames().back(), "V0");
+    EXPECT_EQ(reg.ReadInteger("V0"), -1);
+    EXPECT_FALSE(reg.ValueExists("V3"));
 }
