@@ -2,6 +2,7 @@
 // linearly with the file. Prints the times for a key holding 11,000 to
 // 88,000 values, for 88,000 values spread over 8,000 keys, and what a store
 // nested thousands of levels deep costs (it is refused as damaged).
+// Usage: store_bench [largest number of values, default 88000]
 #include "platform/Registry.h"
 
 #include <chrono>
@@ -75,17 +76,18 @@ void Measure(const char* what, const fs::path& file, const std::string& data)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const size_t largest = argc > 1 ? std::stoul(argv[1]) : 88000;
     const fs::path dir = fs::temp_directory_path() / ("store_bench." + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path file = dir / "registry.txt";
 
-    for (size_t count : {11000u, 22000u, 44000u, 88000u}) {
+    for (size_t count = largest / 8; count <= largest; count *= 2) {
         const std::string what = std::to_string(count) + " values in one key";
         Measure(what.c_str(), file, Store(count, count));
     }
-    Measure("88000 values in 8000 keys", file, Store(88000, 11));
+    Measure((std::to_string(largest) + " values in keys of 11").c_str(), file, Store(largest, 11));
 
     // A key path 5,000 levels deep: refused as damaged, kept aside.
     std::string deep = "[HKEY_CURRENT_USER";

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <sys/stat.h>
@@ -155,6 +156,11 @@ TEST_P(IniFileInteger, WholeNumberOrTheDefault)
     // A boolean is the integer != 0, and the default when there is none.
     EXPECT_EQ(ini.ReadBool("S", "n", false), expected.value_or(0) != 0);
     EXPECT_EQ(ini.ReadBool("S", "n", true), expected.value_or(1) != 0);
+    // The configuration files use the same rule on the raw value.
+    const char* eq = GetParam().line ? std::strchr(GetParam().line, '=') : nullptr;
+    if (eq && !std::strchr(eq, '"')) {
+        EXPECT_EQ(platform::ParseIniInteger(eq + 1), expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, IniFileInteger, ::testing::ValuesIn(kIntCases),
