@@ -57,6 +57,9 @@ TformDebugLogs::TformDebugLogs(QWidget* owner) : QDialog(owner), main_(formMain)
     btnAbort->setObjectName("btnAbort");
     btnAbort->setGeometry(120, 9, 104, 30);
     btnAbort->hide();
+    // The two buttons and the label that measures their captions share one font.
+    for (QPushButton* b : {btnReadAll, btnAbort})
+        b->setFont(ArialPx(15));
     textDummy = new QLabel("Dummy Text", Panel1);
     textDummy->setFont(ArialPx(15));
     textDummy->hide();
