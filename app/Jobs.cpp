@@ -82,6 +82,14 @@ void TformMain::WireJobs()
     on(boxEcuUsesSerial, &QCheckBox::toggled, &TformMain::boxEcuUsesSerialClick);
     on(menuSendSingleMsg, &QAction::triggered, &TformMain::menuSendSingleMsgClick);
     on(boxRepeaters, &QListWidget::itemClicked, &TformMain::boxRepeatersClick);
+    on(btnClearDatabase, &QPushButton::clicked, &TformMain::btnClearDatabaseClick);
+    on(btnPatrol, &QPushButton::clicked, &TformMain::btnPatrolClick);
+    on(btnReadDatabase, &QPushButton::clicked, &TformMain::btnReadDatabaseClick);
+    on(btnLogOn, &QPushButton::clicked, &TformMain::btnLogOnClick);
+    on(btnLogOff, &QPushButton::clicked, &TformMain::btnLogOffClick);
+    on(btnRequestTestSms, &QPushButton::clicked, &TformMain::btnRequestTestSmsClick);
+    on(btnTestFtp, &QPushButton::clicked, &TformMain::btnTestFtpClick);
+    on(menuViewLogs, &QAction::triggered, &TformMain::menuViewLogsClick);
 
     // The up-down shows only its arrows: which one was pressed is the
     // direction of its value's change.
@@ -112,6 +120,8 @@ void TformMain::WireJobs()
     }
 
     viewDatabase->setItemDelegate(NewDatabaseDelegate(viewDatabase));
+    // A click on a column header sorts by that column.
+    viewDatabase->header()->setSectionsClickable(true);
     QObject::connect(viewDatabase->header(), &QHeaderView::sectionClicked, this,
                      [this](int column) { platform::Guarded([&] { viewDatabaseColumnClick(column); }); });
 
@@ -372,6 +382,9 @@ protected:
         default: colour = nearlyBlack; break;
         }
         option->palette.setColor(QPalette::Text, colour);
+        // The battery and alarm cells keep symbol-font codes; they are drawn as glyphs.
+        if (column >= 7 && !text.isEmpty())
+            option->text = platform::SymbolText(text.toLatin1().toStdString());
     }
 };
 

@@ -123,6 +123,16 @@ public:
     void btnEcuActiveClick();
     void spinnerSerialNumClick(bool up);
     void boxEcuUsesSerialClick();
+    // RF and GSM test tabs (tools/Rftest.cpp, tools/Gsmtest.cpp) and the
+    // debug logs window (tools/Readdebuglogs.cpp).
+    void btnClearDatabaseClick();
+    void btnPatrolClick();
+    void btnReadDatabaseClick();
+    void btnLogOnClick();
+    void btnLogOffClick();
+    void btnRequestTestSmsClick();
+    void btnTestFtpClick();
+    void menuViewLogsClick();
 
     // ---- repeater selection
     int32_t GetSelectedRepeaterAddress();

@@ -4,6 +4,7 @@
 #include "link/Requests.h"
 #include "link/Responses.h"
 #include "link/Serial.h"
+#include "link/ToolReplies.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -432,6 +433,16 @@ void ProcessRepeaterReply(TformMain* form, const TMsgRecord* msg)
             }
         }
         break;
+    case osClearDatabase: ClearDatabaseStep(form, msg); break;
+    case osStartPatrol: StartPatrolStep(form, msg); break;
+    case osDatabaseCount: DatabaseCountStep(form, msg); break;
+    case osDatabaseEntries: DatabaseEntryStep(form, msg); break;
+    case osLogOnRequest:
+    case osLogOffRequest: GsmNetworkStep(form, msg); break;
+    case osTestSmsRequest:
+    case osTestFtpRequest: TestRequestStep(form, msg); break;
+    case osReadCounters: ReadCountersStep(form, msg); break;
+    case osReadDebugLog: ReadDebugLogStep(form, msg); break;
     case osEcuActive:
         if (Is(msg, 6, 0xCB) && msg->data[5] == 0x0D) {
             form->StopReplyTimer();

@@ -45,6 +45,8 @@ void Usage(std::FILE* to)
         "  --delay MS              hold every reply back MS milliseconds\n"
         "  --logged-on             repeaters start logged on to the GSM network\n"
         "  --job-ms MS             time a patrol or GSM job takes before its report\n"
+        "  --loggers N             N sample loggers in each repeater's database, 0..255,\n"
+        "                          and sample debug counters and logs\n"
         "  --link PATH             keep a symbolic link PATH to the pseudo-terminal\n"
         "  -v, --verbose           log every frame to stderr\n"
         "  -h, --help              this text\n"
@@ -156,12 +158,41 @@ bool Command(sim::InterfaceUnit& unit, const std::string& line)
     return true;
 }
 
+// Loggers of every kind (leaks, sent reports, weak signals, 16- and 17-byte
+// entries), counters and debug logs, so that the tool windows have something
+// to show.
+void AddSampleRecords(sim::Repeater& r, int count)
+{
+    const std::uint32_t base = 1700000000;  // 14 Nov 2023
+    std::vector<sim::LoggerEntry> loggers;
+    for (int i = 0; i < count; ++i) {
+        sim::LoggerEntry e;
+        e.serial = 4100000u + static_cast<std::uint32_t>(i) * 37u;
+        e.patrolTime = base + static_cast<std::uint32_t>(i) * 3607u;
+        e.leak = i % 5 == 2;
+        e.level = static_cast<std::uint8_t>((i * 13) % 128);
+        e.sent = i % 3 == 0;
+        e.spread = static_cast<std::uint8_t>((i * 7) % 128);
+        e.signal = static_cast<std::uint8_t>((i * 53) % 256);
+        if (i % 4 != 3)
+            e.flags = static_cast<std::uint8_t>(i % 16);
+        loggers.push_back(e);
+    }
+    r.SetLoggers(loggers);
+    const std::uint8_t counters[] = {0x0E, 0x0F, 0x0C, 0x10, 0x12, 0x13, 0x15};
+    for (std::size_t i = 0; i < std::size(counters); ++i)
+        r.SetItem(counters[i], {0, static_cast<std::uint8_t>(3 * i + 1)});
+    for (std::uint8_t log = 0; log < 7; ++log)
+        for (std::uint8_t entry = 0; entry < 16; ++entry)
+            r.SetDebugLogEntry(log, entry, base + log * 86400u + entry * 600u);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::vector<std::uint32_t> ids;
-    long long battery = 7600, batch = 4, delay = 0, jobMs = 0;
+    long long battery = 7600, batch = 4, delay = 0, jobMs = 0, loggers = 0;
     bool loggedOn = false, verbose = false;
     std::string link;
 
@@ -186,6 +217,7 @@ int main(int argc, char** argv)
         } else if (arg == "--batch" && value(v) && ParseNumber(v, 1, 61, batch)) {
         } else if (arg == "--delay" && value(v) && ParseNumber(v, 0, 3600000, delay)) {
         } else if (arg == "--job-ms" && value(v) && ParseNumber(v, 0, 3600000, jobMs)) {
+        } else if (arg == "--loggers" && value(v) && ParseNumber(v, 0, 255, loggers)) {
         } else if (arg == "--link" && value(v) && !v.empty()) {
             link = v;
         } else {
@@ -208,6 +240,8 @@ int main(int argc, char** argv)
             sim::Repeater& r = unit.AddRepeater(id);
             r.SetLoggedOn(loggedOn);
             r.SetJobDurationMs(jobMs);
+            if (loggers > 0)
+                AddSampleRecords(r, static_cast<int>(loggers));
         }
         if (!link.empty())
             unit.SetSymlink(link);
