@@ -1,6 +1,7 @@
 #include "app/ConfigItems.h"
 #include "app/Languages.h"
 #include "app/Main.h"
+#include "link/ReadConfigReply.h"
 #include "link/Requests.h"
 #include "link/Responses.h"
 #include "link/Serial.h"
@@ -431,6 +432,9 @@ void ProcessRepeaterReply(TformMain* form, const TMsgRecord* msg)
                 ShowReplyDialog(t, platform::MsgDlgType::Information, platform::mbOK);
             }
         }
+        break;
+    case osReadConfig:
+        ReadConfigStep(form, msg);
         break;
     case osEcuActive:
         if (Is(msg, 6, 0xCB) && msg->data[5] == 0x0D) {
