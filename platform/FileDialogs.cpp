@@ -85,7 +85,8 @@ std::optional<FileDialogResult> Run(FileDialogKind kind, const FileDialogOptions
         std::optional<FileDialogResult> r = Hook() ? Hook()(kind, o) : RunQtDialog(kind, o);
         if (!r || r->path.empty())
             return std::nullopt;
-        r->path = WithDefaultSuffix(r->path, o.defaultExt);
+        if (!IsFolder(r->path))
+            r->path = WithDefaultSuffix(r->path, o.defaultExt);
         if (IsFolder(r->path)) {
             MessageDlg(r->path + "\nThis is a folder, not a file.", MsgDlgType::Warning, mbOK);
             continue;
