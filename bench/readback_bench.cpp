@@ -2,7 +2,9 @@
 // once, in real time: wall time of a whole read against the floor the
 // protocol sets (one 20 ms receive tick per reply; the read has no pauses),
 // and the CPU time the program spends per reply.
-//   readback_bench [reads]
+//   readback_bench [reads] [show-seconds]
+// With show-seconds the windows stay on screen that long after the reads,
+// the last report in view (run it with QT_QPA_PLATFORM=xcb to look at them).
 #include "app/Main.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -57,6 +59,7 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     const int reads = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const double showSeconds = argc > 2 ? std::atof(argv[2]) : 0;
 
     char dir[] = "/tmp/kvt-bench-XXXXXX";
     if (!mkdtemp(dir))
@@ -121,6 +124,12 @@ int main(int argc, char** argv)
     std::printf("CPU time idle: %.1f ms per second; during the read: %.1f ms per second\n", idleCpu * 1000.0,
                 cpuSum * 1000.0 / wallSum);
     std::printf("status: %s\n", form->StatusText().c_str());
+
+    if (showSeconds > 0) {
+        window->move(form->x() + 80, form->y() + 60);
+        window->raise();
+        ServeUntil([] { return false; }, showSeconds);
+    }
 
     // The reply step alone: each entry's reply handed to the handler as the
     // receive tick does (formatter, report line, the next request written).
