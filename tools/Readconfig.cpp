@@ -39,6 +39,8 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     setWindowTitle(" Read Configuration");
     setFont(ArialPx(15));
     resize(535, 439);
+    // Whatever place the settings hold, the window stays big enough to be seen.
+    setMinimumSize(160, 100);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -4,6 +4,7 @@
 #include "link/Responses.h"
 #include "link/Serial.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::string TReportContext::Text(int id, const std::string& english) const
@@ -65,7 +66,8 @@ std::string IllegalNumber(const TReportContext& c, uint8_t v) { return Dec(v) + 
 std::string RecordText(const TMsgRecord& m)
 {
     std::string text;
-    for (int i = 6; i < m.length && m.data[i] != 0; ++i) {
+    const int end = std::min<int>(m.length, kMaxMsgData);
+    for (int i = 6; i < end && m.data[i] != 0; ++i) {
         const uint8_t b = m.data[i];
         if (b < 0x80) {
             text += char(b);

@@ -139,6 +139,19 @@ TEST_F(ReadConfigWindow, PlaceIsKeptAndAMissingValueStopsTheRestSilently)
     EXPECT_EQ(window->height(), 250);
     EXPECT_EQ(window->width(), 535) << "not read after the bad value";
     EXPECT_TRUE(shown.empty());
+    Close(window);
+
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("\\Software\\Drosen\\KVT Config Tool", false));
+        reg.WriteInteger("Read Height", -20);
+        reg.WriteInteger("Read Left", 10);
+        reg.WriteInteger("Read Width", 0);
+        reg.CloseKey();
+    }
+    window = Open();
+    EXPECT_GE(window->width(), 160) << "never too small to be seen";
+    EXPECT_GE(window->height(), 100);
 }
 
 TEST_F(ReadConfigWindow, AFailedSaveOfThePlaceNeverKeepsTheWindowOpen)

@@ -167,6 +167,15 @@ TEST(ReportFormat, Texts)
     });
 }
 
+TEST(ReportFormat, TextNeverReadsPastTheRecord)
+{
+    TMsgRecord m = TextItem(0x30, std::string(kMaxMsgData - 6, 'a'), false);
+    m.length = 300; // a count beyond the record's bytes
+    TReportLines lines;
+    ASSERT_EQ(FormatApn(English(), m, lines), irDone);
+    EXPECT_EQ(lines, TReportLines{"Access Point Name = " + std::string(kMaxMsgData - 6, 'a')});
+}
+
 TEST(ReportFormat, ClockLines)
 {
     RunRows({
