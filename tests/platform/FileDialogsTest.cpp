@@ -4,6 +4,11 @@
 #include "platform/FileDialogs.h"
 #include "support/TempDir.h"
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -149,4 +154,41 @@ TEST_F(FileDialogFlow, CancelAndEmptyNamesGiveNothing)
     answers = {""};
     EXPECT_FALSE(OpenDialog({}));
     EXPECT_TRUE(questions.empty());
+}
+
+// The real dialog, typed into as the user does.
+TEST(FileDialogs, RealDialogTakesTheTypedNameAndTheFilters)
+{
+    TempDir dir;
+    FileDialogOptions o;
+    o.title = "Save the report";
+    o.filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
+    o.filterIndex = 2;
+    o.defaultExt = "txt";
+    o.initialDir = dir.Path();
+    QStringList filters;
+    QString selected, title;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        filters = dialog->nameFilters();
+        selected = dialog->selectedNameFilter();
+        title = dialog->windowTitle();
+        auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(edit, nullptr);
+        QTest::keyClicks(edit, "typed");
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    // Should the dialog not take the name, it is closed rather than left waiting.
+    QTimer::singleShot(5000, [] {
+        if (QWidget* w = QApplication::activeModalWidget())
+            w->close();
+    });
+    const auto r = SaveDialog(o);
+    EXPECT_EQ(filters, (QStringList{"Text Files (*.txt)", "All Files (*)"}));
+    EXPECT_EQ(selected, "All Files (*)");
+    EXPECT_EQ(title, "Save the report");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->path, dir.File("typed.txt"));
+    EXPECT_EQ(r->filterIndex, 2);
 }
