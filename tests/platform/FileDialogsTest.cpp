@@ -14,146 +14,78 @@
 
 using namespace platform;
 
-TEST(FileDialogs, FiltersBecomeQtNameFilters)
+TEST(FileDialogs, FiltersAndSuffixes)
 {
-    struct Row {
-        std::string filter;
-        std::vector<std::string> qt;
-    } rows[] = {
+    const std::pair<std::string, std::vector<std::string>> filters[] = {
         {"Text Files (*.txt)|*.txt|All Files (*.*)|*.*", {"Text Files (*.txt)", "All Files (*)"}},
         {"Vantelox SMS Repeater files (*.kvt)|*.kvt|All files|*.*", {"Vantelox SMS Repeater files (*.kvt)", "All files (*)"}},
-        {"Text Files (*.txt)|*.txt|Log Files (*.log)|*.log|All Fioles (*.*)|*.*",
-         {"Text Files (*.txt)", "Log Files (*.log)", "All Fioles (*)"}},
         {"Logs|*.log;*.txt", {"Logs (*.log *.txt)"}},
-        {"Anything", {"Anything (*)"}},           // a description without patterns
-        {"|*.kvt", {"*.kvt (*.kvt)"}},            // patterns without a description
+        {"Anything", {"Anything (*)"}},
+        {"|*.kvt", {"*.kvt (*.kvt)"}},
         {"", {}},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(QtNameFilters(row.filter), row.qt) << row.filter;
-}
-
-TEST(FileDialogs, DefaultSuffix)
-{
-    struct Row {
-        const char* path;
-        const char* ext;
-        const char* result;
-    } rows[] = {
-        {"/tmp/report", "txt", "/tmp/report.txt"},
-        {"/tmp/report.txt", "txt", "/tmp/report.txt"},
-        {"/tmp/report.log", "txt", "/tmp/report.log"},
-        {"/tmp/report.", "txt", "/tmp/report.txt"},
-        {"/tmp/.hidden", "txt", "/tmp/.hidden.txt"},
-        {"/tmp/dir.d/report", "txt", "/tmp/dir.d/report.txt"},
-        {"report", "", "report"},
+    for (const auto& [filter, qt] : filters)
+        EXPECT_EQ(QtNameFilters(filter), qt) << filter;
+    const std::pair<const char*, const char*> suffixes[] = {
+        {"/tmp/report", "/tmp/report.txt"},   {"/tmp/report.log", "/tmp/report.log"},
+        {"/tmp/report.", "/tmp/report.txt"},  {"/tmp/.hidden", "/tmp/.hidden.txt"},
+        {"/tmp/d.d/report", "/tmp/d.d/report.txt"},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(WithDefaultSuffix(row.path, row.ext), row.result) << row.path;
+    for (const auto& [path, result] : suffixes)
+        EXPECT_EQ(WithDefaultSuffix(path, "txt"), result) << path;
+    EXPECT_EQ(WithDefaultSuffix("report", ""), "report");
 }
 
-class FileDialogFlow : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        SetFileDialogHook([this](FileDialogKind kind, const FileDialogOptions& o) -> std::optional<FileDialogResult> {
-            kinds.push_back(kind);
-            seen = o;
-            if (answers.empty())
-                return std::nullopt; // Cancel
-            FileDialogResult r{answers.front(), 2};
-            answers.erase(answers.begin());
-            return r;
-        });
-        SetMessageDlgHook([this](const std::string& text, MsgDlgType, uint32_t) {
-            questions.push_back(text);
-            return replace ? int(mrYes) : int(mrNo);
-        });
-    }
-    void TearDown() override
-    {
-        SetFileDialogHook({});
-        SetMessageDlgHook({});
-    }
-    std::string Existing(const std::string& name)
-    {
-        const std::string path = dir.File(name);
-        std::ofstream(path) << "old";
-        return path;
-    }
-
+// The user's answers come from `names` (Cancel when they run out); the
+// questions are answered `replace`.
+TEST(FileDialogs, ChecksAfterTheNameIsChosen)
+{
     TempDir dir;
-    std::vector<std::string> answers;
-    std::vector<FileDialogKind> kinds;
-    std::vector<std::string> questions;
-    FileDialogOptions seen;
+    std::ofstream(dir.File("old.txt")) << "old";
+    std::vector<std::string> names, questions;
+    int asked = 0;
     bool replace = false;
-};
+    SetFileDialogHook([&](FileDialogKind, const FileDialogOptions&) -> std::optional<FileDialogResult> {
+        ++asked;
+        if (names.empty())
+            return std::nullopt;
+        FileDialogResult r{names.front(), 2};
+        names.erase(names.begin());
+        return r;
+    });
+    SetMessageDlgHook([&](const std::string& text, MsgDlgType, uint32_t) {
+        questions.push_back(text);
+        return replace ? int(mrYes) : int(mrNo);
+    });
+    FileDialogOptions save;
+    save.defaultExt = "txt";
+    save.overwritePrompt = true;
 
-TEST_F(FileDialogFlow, SaveAddsTheSuffixAndAsksBeforeReplacing)
-{
-    const std::string old = Existing("report.txt");
-    FileDialogOptions o;
-    o.defaultExt = "txt";
-    o.overwritePrompt = true;
-    o.title = "Save";
-
-    answers = {dir.File("new")};
-    auto r = SaveDialog(o);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->path, dir.File("new.txt"));
-    EXPECT_EQ(r->filterIndex, 2);
-    EXPECT_TRUE(questions.empty()) << "a new file needs no question";
-    EXPECT_EQ(seen.title, "Save");
-
-    // "report" becomes report.txt, which exists: No keeps the dialog open, and Cancel ends it.
-    answers = {dir.File("report")};
-    EXPECT_FALSE(SaveDialog(o));
-    ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0], old + " already exists.\nDo you want to replace it?");
-    EXPECT_EQ(kinds.size(), 3u) << "asked again after No";
-
+    names = {dir.File("new")};
+    EXPECT_EQ(SaveDialog(save)->path, dir.File("new.txt"));
+    EXPECT_TRUE(questions.empty());
+    names = {dir.File("old")}; // No, then Cancel
+    EXPECT_FALSE(SaveDialog(save));
+    EXPECT_EQ(questions, std::vector<std::string>{dir.File("old.txt") + " already exists.\nDo you want to replace it?"});
+    EXPECT_EQ(asked, 3);
     replace = true;
-    answers = {old};
-    r = SaveDialog(o);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->path, old);
+    names = {dir.File("old.txt")};
+    EXPECT_EQ(SaveDialog(save)->filterIndex, 2);
 
-    // Without the question an existing file is taken as it is.
-    o.overwritePrompt = false;
+    FileDialogOptions open;
+    open.defaultExt = "txt";
+    open.fileMustExist = true;
     questions.clear();
-    answers = {old};
-    EXPECT_TRUE(SaveDialog(o));
-    EXPECT_TRUE(questions.empty());
-}
-
-TEST_F(FileDialogFlow, OpenRefusesMissingFilesAndFolders)
-{
-    const std::string present = Existing("config.kvt");
-    FileDialogOptions o;
-    o.defaultExt = "kvt";
-    o.fileMustExist = true;
-    answers = {dir.File("missing"), dir.Path(), dir.File("config")};
-    const auto r = OpenDialog(o);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->path, present);
+    names = {dir.File("missing"), dir.Path(), dir.File("old")};
+    EXPECT_EQ(OpenDialog(open)->path, dir.File("old.txt"));
     ASSERT_EQ(questions.size(), 2u);
-    EXPECT_NE(questions[0].find(dir.File("missing.kvt")), std::string::npos);
-    EXPECT_NE(questions[0].find("File not found"), std::string::npos);
+    EXPECT_NE(questions[0].find(dir.File("missing.txt") + "\nFile not found"), std::string::npos);
     EXPECT_NE(questions[1].find("folder"), std::string::npos);
-    EXPECT_EQ(kinds, std::vector<FileDialogKind>(3, FileDialogKind::Open));
+    names = {""};
+    EXPECT_FALSE(OpenDialog(open));
 
-    o.fileMustExist = false;
-    answers = {dir.File("other")};
-    EXPECT_EQ(OpenDialog(o)->path, dir.File("other.kvt"));
-}
-
-TEST_F(FileDialogFlow, CancelAndEmptyNamesGiveNothing)
-{
-    EXPECT_FALSE(SaveDialog({}));
-    answers = {""};
-    EXPECT_FALSE(OpenDialog({}));
-    EXPECT_TRUE(questions.empty());
+    SetFileDialogHook({});
+    SetMessageDlgHook({});
 }
 
 // The real dialog, typed into as the user does.
