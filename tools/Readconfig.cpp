@@ -74,7 +74,8 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     dialogSave.overwritePrompt = true;
 
     auto wire = [this](QPushButton* b, void (TformReadConfig::*handler)()) {
-        QObject::connect(b, &QPushButton::clicked, this, [this, handler] { platform::Guarded([&] { (this->*handler)(); }); });
+        QObject::connect(b, &QPushButton::clicked, this,
+                         [this, handler] { platform::Guarded([&] { (this->*handler)(); }); });
     };
     wire(btnRead, &TformReadConfig::btnReadClick);
     wire(btnClear, &TformReadConfig::btnClearClick);

@@ -319,7 +319,8 @@ TItemResult FormatSmsRxDuration(const TReportContext& c, const TMsgRecord& m, TR
         return irNotMine;
     const uint8_t v = m.data[6];
     const bool listed = v >= 1 && v <= c.smsRxDurations.size();
-    return Line(lines, c.Text(135, "SMS Rx Duration") + " = " + (listed ? c.smsRxDurations[v - 1u] : IllegalNumber(c, v)));
+    return Line(lines, c.Text(135, "SMS Rx Duration") + " = " +
+                           (listed ? c.smsRxDurations[v - 1u] : IllegalNumber(c, v)));
 }
 
 TItemResult FormatApn(const TReportContext& c, const TMsgRecord& m, TReportLines& lines)

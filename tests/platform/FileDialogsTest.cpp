@@ -18,7 +18,8 @@ TEST(FileDialogs, FiltersAndSuffixes)
 {
     const std::pair<std::string, std::vector<std::string>> filters[] = {
         {"Text Files (*.txt)|*.txt|All Files (*.*)|*.*", {"Text Files (*.txt)", "All Files (*)"}},
-        {"Vantelox SMS Repeater files (*.kvt)|*.kvt|All files|*.*", {"Vantelox SMS Repeater files (*.kvt)", "All files (*)"}},
+        {"Vantelox SMS Repeater files (*.kvt)|*.kvt|All files|*.*",
+         {"Vantelox SMS Repeater files (*.kvt)", "All files (*)"}},
         {"Logs|*.log;*.txt", {"Logs (*.log *.txt)"}},
         {"Anything", {"Anything (*)"}},
         {"|*.kvt", {"*.kvt (*.kvt)"}},
@@ -66,7 +67,8 @@ TEST(FileDialogs, ChecksAfterTheNameIsChosen)
     EXPECT_TRUE(questions.empty());
     names = {dir.File("old")}; // No, then Cancel
     EXPECT_FALSE(SaveDialog(save));
-    EXPECT_EQ(questions, std::vector<std::string>{dir.File("old.txt") + " already exists.\nDo you want to replace it?"});
+    EXPECT_EQ(questions,
+              std::vector<std::string>{dir.File("old.txt") + " already exists.\nDo you want to replace it?"});
     EXPECT_EQ(asked, 3);
     replace = true;
     names = {dir.File("old.txt")};

@@ -119,7 +119,8 @@ TEST_F(ReadConfigWindow, StepTakesTheItemOrARefusalWithCodeOne)
     Reply({0xA8, 0xFF, 0x12, 0x34, 0x57, 0xC8, 1}); // another repeater
     EXPECT_EQ(window->boxResults->count(), 0);
     Reply({0xA8, 0xFF, 0x12, 0x34, 0x56, 0xC8, 1});
-    EXPECT_EQ(window->Lines(), std::vector<std::string>{"#32 - Configuration rejected by the Repeater, Check firmware version"});
+    EXPECT_EQ(window->Lines(),
+              std::vector<std::string>{"#32 - Configuration rejected by the Repeater, Check firmware version"});
     EXPECT_EQ(requests, std::vector<uint8_t>{0x01}) << "the next entry at once";
     Reply({0xA8, 0xC9, 0x12, 0x34, 0x56, 0x20, 1, 2, 3, 4, 5});
     EXPECT_EQ(window->boxResults->count(), 1) << "a late firmware reply is not the ECU number's";

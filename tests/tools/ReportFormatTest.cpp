@@ -21,7 +21,11 @@ TMsgRecord Reply(uint8_t code, std::initializer_list<uint8_t> tail, const std::s
         m.data[m.length++] = 0;
     return m;
 }
-TMsgRecord Item(uint8_t item, std::initializer_list<uint8_t> value) { return Reply(0xC9, {}, std::string(1, char(item)) + std::string(value.begin(), value.end())); }
+TMsgRecord Item(uint8_t item, std::initializer_list<uint8_t> value)
+{
+    return Reply(0xC9, {item}, std::string(value.begin(), value.end()));
+}
+TMsgRecord Clock(std::initializer_list<uint8_t> packed) { return Reply(0xD3, packed); }
 TMsgRecord Text(uint8_t item, const std::string& text, bool nul = true) { return Reply(0xC9, {item}, text, nul); }
 
 TReportContext English()
@@ -106,13 +110,13 @@ TEST(ReportFormat, EveryFormatter)
         {FormatFtpFolder, Text(0x36, ""), {"FTP Folder = <Root>"}},
         {FormatSimNumber, Item(0x1B, {}), {"SIM Card Number = <None>"}}, // any length that holds the code
         // The clock: the two vectors, weekday 7 as Sunday, months 0 and 13, high bits of b4 unread.
-        {FormatRepeaterTime, Reply(0xD3, {0x5E, 0xDB, 0xF2, 0x2C, 0x01}), {"Time = Monday, 15-Jun-9, 13:45:30" + kReadOn}},
-        {FormatRepeaterTime, Reply(0xD3, {0xFB, 0x7E, 0xFB, 0x59, 0x01}), {"Time = Friday, 31-Dec-10, 23:59:59" + kReadOn}},
-        {FormatRepeaterTime, Reply(0xD3, {0x00, 0x00, 0x0E, 0x00, 0xF0}), {"Time = Sunday, 00-Dec-0, 00:00:00" + kReadOn}},
-        {FormatRepeaterTime, Reply(0xD3, {0x00, 0x00, 0x00, 0x1A, 0x00}), {"Time = Sunday, 00-Jan-0, 00:00:00" + kReadOn}},
+        {FormatRepeaterTime, Clock({0x5E, 0xDB, 0xF2, 0x2C, 0x01}), {"Time = Monday, 15-Jun-9, 13:45:30" + kReadOn}},
+        {FormatRepeaterTime, Clock({0xFB, 0x7E, 0xFB, 0x59, 0x01}), {"Time = Friday, 31-Dec-10, 23:59:59" + kReadOn}},
+        {FormatRepeaterTime, Clock({0x00, 0x00, 0x0E, 0x00, 0xF0}), {"Time = Sunday, 00-Dec-0, 00:00:00" + kReadOn}},
+        {FormatRepeaterTime, Clock({0x00, 0x00, 0x00, 0x1A, 0x00}), {"Time = Sunday, 00-Jan-0, 00:00:00" + kReadOn}},
         // Not the item's reply: length, code or item differ, or a byte is missing.
-        {FormatRepeaterTime, Reply(0xD3, {0x5E, 0xDB, 0xF2, 0x2C}), {}},
-        {FormatRepeaterTime, Reply(0xD3, {0x5E, 0xDB, 0xF2, 0x2C, 0x01, 0}), {}},
+        {FormatRepeaterTime, Clock({0x5E, 0xDB, 0xF2, 0x2C}), {}},
+        {FormatRepeaterTime, Clock({0x5E, 0xDB, 0xF2, 0x2C, 0x01, 0}), {}},
         {FormatPatrolTime, Item(0x0B, {0x12, 0x30}), {}},
         {FormatPatrolTime, Reply(0xCB, {0x05, 0x12, 0x30}), {}},
         {FormatPatrolTime, Item(0x05, {0x12}), {}},
