@@ -81,6 +81,7 @@ void TformMain::WireJobs()
     on(btnEcuActive, &QPushButton::clicked, &TformMain::btnEcuActiveClick);
     on(boxEcuUsesSerial, &QCheckBox::toggled, &TformMain::boxEcuUsesSerialClick);
     on(menuSendSingleMsg, &QAction::triggered, &TformMain::menuSendSingleMsgClick);
+    on(menuReadConfig, &QAction::triggered, &TformMain::menuReadConfigClick);
     on(boxRepeaters, &QListWidget::itemClicked, &TformMain::boxRepeatersClick);
     on(btnClearDatabase, &QPushButton::clicked, &TformMain::btnClearDatabaseClick);
     on(btnPatrol, &QPushButton::clicked, &TformMain::btnPatrolClick);

@@ -83,6 +83,7 @@ public:
     void menuExitClick();
     void menuConnectClick();
     void menuShowGuideClick();
+    void menuReadConfigClick(); // tools/Readconfig.cpp
 
     // ---- receive path and lamps
     void portVigilatorRxChar(QObject* Sender, int32_t Count);

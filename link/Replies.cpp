@@ -1,6 +1,7 @@
 #include "app/ConfigItems.h"
 #include "app/Languages.h"
 #include "app/Main.h"
+#include "link/ReadConfigReply.h"
 #include "link/Requests.h"
 #include "link/Responses.h"
 #include "link/Serial.h"
@@ -443,6 +444,9 @@ void ProcessRepeaterReply(TformMain* form, const TMsgRecord* msg)
     case osTestFtpRequest: TestRequestStep(form, msg); break;
     case osReadCounters: ReadCountersStep(form, msg); break;
     case osReadDebugLog: ReadDebugLogStep(form, msg); break;
+    case osReadConfig:
+        ReadConfigStep(form, msg);
+        break;
     case osEcuActive:
         if (Is(msg, 6, 0xCB) && msg->data[5] == 0x0D) {
             form->StopReplyTimer();

@@ -127,6 +127,13 @@ void TimeControl::UseRealTime()
 
 bool TimeControl::IsVirtual() { return State().active.load(); }
 
+void TimeControl::SetWallClock(std::chrono::system_clock::time_point now)
+{
+    auto& st = State();
+    st.start = st.now.load();
+    st.wallAtStart = now;
+}
+
 void TimeControl::SetSettleHook(std::function<void()> hook) { State().settleHook = std::move(hook); }
 
 void TimeControl::Settle()

@@ -30,6 +30,9 @@ public:
     static void UseVirtualTime();
     static void UseRealTime();
     static bool IsVirtual();
+    // Sets the wall clock of virtual time: WallClockNow() is `now` at this
+    // moment and moves on with virtual time.
+    static void SetWallClock(std::chrono::system_clock::time_point now);
 
     // Moves virtual time forward by ms, firing every form timer that falls due
     // on the way in order, serving posted events between them.

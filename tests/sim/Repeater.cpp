@@ -245,7 +245,8 @@ RepeaterResponse Repeater::Handle(std::uint8_t command, std::span<const std::uin
 
     std::vector<ReplyFault*> active;
     for (ReplyFault& f : faults_)
-        if (f.count != 0 && (!f.command || *f.command == command))
+        if (f.count != 0 && (!f.command || *f.command == command) &&
+            (!f.argument || (!args.empty() && args[0] == *f.argument)))
             active.push_back(&f);
 
     const auto has = [&](ReplyFault::Kind k) {

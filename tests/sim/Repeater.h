@@ -81,6 +81,9 @@ struct ReplyFault {
     };
     Kind kind = Kind::NoReply;
     std::optional<std::uint8_t> command{};
+    // Only commands whose first argument (the item code of an item read or
+    // write, the log index, ...) is this one; empty: any.
+    std::optional<std::uint8_t> argument{};
     int count = -1;
     std::uint8_t errorCode = err::Refused;
     std::optional<std::uint8_t> item{};  // WrongItem: empty = the right one + 1

@@ -200,6 +200,26 @@ TEST_F(SimRepeaterFault, FaultsKeepToTheirCommand)
     EXPECT_EQ(Ask(WriteBand(1))[1], 0xCB);
 }
 
+TEST_F(SimRepeaterFault, FaultsKeepToTheirArgument)
+{
+    sim::ReplyFault f;
+    f.kind = Kind::Reject;
+    f.command = sim::rcReadItem;
+    f.argument = sim::ciRegion;
+    f.count = 1;
+    rep.AddFault(f);
+    const auto read = [&](std::uint8_t item) { return Ask(RelayRecord(sim::rcReadItem, kRepA, {item})); };
+    EXPECT_EQ(read(sim::ciGsmBand)[1], 0xC9) << "another item";
+    EXPECT_EQ(rep.FaultCount(), 1u) << "not counted for another item";
+    EXPECT_EQ(read(sim::ciRegion), RepeaterReply(0xFF, kRepA, {sim::rcReadItem, 0x01}));
+    EXPECT_EQ(read(sim::ciRegion)[1], 0xC9) << "used up";
+    f.command.reset();
+    f.argument = 0x00;
+    f.count = -1;
+    rep.AddFault(f);
+    EXPECT_EQ(Ask(RelayRecord(sim::rcDbRequest, kRepA))[1], 0xEB) << "a command without arguments";
+}
+
 TEST_F(SimRepeaterFault, IgnoredCommandHasNoEffect)
 {
     rep.AddFault({.kind = Kind::Ignore, .command = sim::rcWriteItem, .count = 1});
