@@ -50,7 +50,12 @@ TItemResult ValidateEntryInput(TformMain* form, int index)
     const TConfigItem& item = form->configItems[size_t(index)];
     if (item.validate && item.validate(form) != irValid)
         return irInvalid;
-    if (item.request && !RequestCanBeBuilt(form, item.request, item.code))
-        return irInvalid;
-    return irValid;
+    if (!item.request)
+        return irValid;
+    // The builder may ask which entry it is sending for, as it does when sending.
+    const int32_t kept = form->itemIndex;
+    form->itemIndex = index;
+    const bool buildable = RequestCanBeBuilt(form, item.request, item.code);
+    form->itemIndex = kept;
+    return buildable ? irValid : irInvalid;
 }

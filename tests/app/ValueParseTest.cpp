@@ -6,6 +6,7 @@
 #include "support/MainWindowFixture.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <gtest/gtest.h>
 #include <limits>
@@ -175,4 +176,45 @@ TEST_F(NumberFields, EcuNumberFromTheSerialNumber)
         form->editSerialNum->setText(c.serial);
         EXPECT_EQ(Sent(44), c.value) << '"' << c.serial << '"';
     }
+}
+
+// ---------------------------------------------------------------- a builder that refuses
+
+namespace {
+
+int refusals = 0;
+
+bool RefuseToSend(TformMain*, uint8_t)
+{
+    ++refusals;
+    return false;
+}
+
+} // namespace
+
+TEST_F(NumberFields, ABuilderThatRefusesEndsTheJobInsteadOfWaiting)
+{
+    // Input that changed after validation: the entry is refused when its
+    // turn comes, the job ends, and nothing waits for a reply.
+    for (TConfigItem& item : form->configItems)
+        item.box->setChecked(false);
+    form->configItems[4].box->setChecked(true);
+    form->configItems[4].request = RefuseToSend;
+    form->configItems[45].box->setChecked(true);
+    form->EnableControls(false);
+    form->opState = osConfigItems;
+    form->itemIndex = -1;
+    refusals = 0;
+    EXPECT_EQ(SendNextConfigItem(form), irInvalid);
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(form->itemIndex, 4);
+    EXPECT_EQ(form->opState, osIdle);
+    EXPECT_TRUE(form->pageMain->isEnabled());
+    EXPECT_FALSE(form->timerConnectionManager->Enabled());
+    EXPECT_FALSE(form->timerMsgTimeout->Enabled());
+    EXPECT_EQ(form->StatusText(), "  User input error - Configuration aborted");
+    const QLabel* tick = form->configItems[4].tick;
+    EXPECT_FALSE(tick->isHidden());
+    EXPECT_EQ(tick->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_TRUE(form->configItems[45].tick->isHidden()) << "the entries after it are not sent";
 }

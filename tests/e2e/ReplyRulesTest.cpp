@@ -5,6 +5,7 @@
 #include "e2e/Clicks.h"
 #include "e2e/Harness.h"
 
+#include "link/Requests.h"
 #include "platform/Clock.h"
 #include "platform/SymbolFont.h"
 
@@ -427,6 +428,17 @@ TEST_F(ReplyRules, TheCommsModeReplyStopsTheReplyTimer)
     EXPECT_TRUE(sim->RelaysWithCommand(0xC8).empty()) << "the read is not resent";
     EXPECT_NE(form->StatusText(), "  No Response from Repeater");
     EXPECT_TRUE(dialogs.empty());
+
+    // Also outside a job: a request sent while idle waits for no more replies.
+    ASSERT_EQ(form->opState, osIdle);
+    QueueCheckOptions(form);
+    ASSERT_TRUE(form->timerMsgTimeout->Enabled());
+    Deliver({0xA5, 0x01});
+    EXPECT_FALSE(form->timerMsgTimeout->Enabled());
+    sim->ClearReceived();
+    Advance(20000);
+    EXPECT_TRUE(sim->RelaysWithCommand(0xC8).empty());
+    EXPECT_NE(form->StatusText(), "  No Response from Repeater");
 }
 
 // ---------------------------------------------------------------- signal strength

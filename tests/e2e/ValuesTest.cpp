@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace {
 
@@ -267,4 +268,21 @@ TEST_F(TypedValues, TelephoneNumbersTakeAtMostTheirLengthAndGoOutWhole)
     args.push_back(0x00);
     EXPECT_EQ(relays[0].RepeaterArgs(), args);
     EXPECT_EQ(repeater->ItemText(0x04), typed.toStdString());
+}
+
+TEST_F(TypedValues, TheReportFormatIsNeededOnlyWhereItIsWritten)
+{
+    form->comboReportFormat->setCurrentIndex(-1);
+    TickOnly({});
+    sim->ClearReceived();
+    SendSingle(13, 1000);
+    ExpectRefused(13);
+
+    // The amplifier's own send leaves the format bits as the repeater has them.
+    repeater->SetItem(0x0D, {0x1A});
+    form->radioEnableLna->setChecked(true);
+    sim->ClearReceived();
+    SendSingle(7);
+    ExpectCompleted();
+    EXPECT_EQ(StoredItem(repeater, 0x0D), (sim::Bytes {0x1B}));
 }
