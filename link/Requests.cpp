@@ -204,7 +204,8 @@ struct TRequest {
     Bytes data;
 };
 
-// Builders called while one of these exists check their input only.
+// Dry runs under way (RequestCanBeBuilt): while there is one, a builder
+// checks its input and sends nothing.
 int dryRuns = 0;
 
 // The text of an edit in the code page; empty when a character has no code.
