@@ -1,10 +1,12 @@
 #include "app/ConfigItems.h"
 
+#include "app/Languages.h"
 #include "app/Main.h"
 #include "app/Rxcallback.h"
 #include "app/Validate.h"
 #include "link/Requests.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
 #include "platform/SymbolFont.h"
 
 #include <QCheckBox>
@@ -132,8 +134,22 @@ TItemResult SendNextConfigItem(TformMain* form)
     // The repeater needs a moment between items; nothing else runs meanwhile.
     platform::BusyWait(kItemPauseMs);
     const TConfigItem& item = form->configItems[size_t(form->itemIndex)];
-    item.request(form, item.code);
+    if (!item.request(form, item.code)) {
+        // Nothing went out, so nothing may wait for a reply.
+        RefuseInvalidEntry(form, form->itemIndex);
+        return irInvalid;
+    }
     return irSent;
+}
+
+void RefuseInvalidEntry(TformMain* form, int index)
+{
+    if (index >= 0 && index < kConfigItemCount)
+        ShowTickFailed(form->configItems[size_t(index)].tick);
+    form->SetStatusText("  " + GetLangString(form, 180, "User input error") + " - " +
+                        GetLangString(form, 181, "Configuration aborted"));
+    platform::MessageBeep(platform::MB_ICONHAND);
+    form->EndOperation();
 }
 
 void ShowTickDone(QLabel* tick) { ShowTick(tick, platform::kSymbolTick, kTickLime); }

@@ -20,7 +20,9 @@ enum TItemResult : uint8_t {
 };
 
 using TConfigValidateEvent = TItemResult (*)(TformMain* form);
-using TConfigRequestEvent = void (*)(TformMain* form, uint8_t code);
+// A request builder: true when it sent the request, false when it refused
+// its input and sent nothing.
+using TConfigRequestEvent = bool (*)(TformMain* form, uint8_t code);
 using TConfigReplyCheckEvent = TItemResult (*)(TformMain* form, const TMsgRecord* msg);
 
 struct TConfigItem {
@@ -39,8 +41,14 @@ using TConfigItems = std::array<TConfigItem, kConfigItemCount>;
 void BuildConfigItems(TformMain* form);
 
 // Moves to the next ticked entry after itemIndex, pauses 0.25 s and sends it:
-// irSent, or irNoneLeft when no ticked entry follows.
+// irSent, or irNoneLeft when no ticked entry follows. When the entry's builder
+// refuses its input, the entry is refused as invalid input (RefuseInvalidEntry,
+// which ends the job) and the result is irInvalid.
 TItemResult SendNextConfigItem(TformMain* form);
+
+// Invalid input in entry `index`: its tick shows the red cross, the status
+// text says so with an error beep, and the job ends; nothing is sent.
+void RefuseInvalidEntry(TformMain* form, int index);
 
 // Tick labels: done (a tick in lime) and failed or invalid (a cross in red).
 void ShowTickDone(QLabel* tick);

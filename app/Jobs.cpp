@@ -35,16 +35,6 @@ void Refuse(TformMain* form, int id, const char* english)
 
 void RefuseNoRepeater(TformMain* form) { Refuse(form, 148, "No Repeater selected"); }
 
-// Invalid input: the entry gets the red cross, nothing is sent.
-void RefuseInvalidEntry(TformMain* form, int index)
-{
-    ShowTickFailed(form->configItems[size_t(index)].tick);
-    form->SetStatusText("  " + GetLangString(form, 180, "User input error") + " - " +
-                        GetLangString(form, 181, "Configuration aborted"));
-    platform::MessageBeep(platform::MB_ICONHAND);
-    form->EndOperation();
-}
-
 // Deploy, abandon and the ECU state begin by reading the repeater's ECU
 // options; the state to enter with them waits in pendingEcuOp.
 void StartEcuOptionsJob(TformMain* form, TOpState next, bool greyControls)
@@ -210,7 +200,10 @@ void TformMain::menuSendSingleMsgClick()
     }
     jobStartTime = platform::DateTimeNow();
     itemIndex = index;
-    item.request(this, item.code);
+    if (!item.request(this, item.code)) {
+        RefuseInvalidEntry(this, index);
+        return;
+    }
     if (item.box == boxLowNoiseAmp)
         opState = osSingleLnaOptions;
     else if (item.box == boxReportFormat)

@@ -3,19 +3,9 @@
 #include "app/Main.h"
 #include "link/Requests.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
 
 namespace {
-
-// An integer as the user typed it, or `fallback` when the text is not one.
-long long IntegerOr(const QString& text, int base, long long fallback)
-{
-    bool ok = false;
-    const long long value = text.toLongLong(&ok, base);
-    return ok ? value : fallback;
-}
 
 // One co-ordinate field: stripped and written back, then read as a number
 // rounded to single precision; an empty field is 0, a field that is not a
@@ -42,75 +32,16 @@ TItemResult ValidateGpsCoords(TformMain* form)
     return valid ? irValid : irInvalid;
 }
 
-TItemResult ValidateLowRfThreshold(TformMain* form)
-{
-    const long long value = IntegerOr(form->editLowRfThresh->text(), 10, -1);
-    return value >= 0 && value <= 255 ? irValid : irInvalid;
-}
+// The number validators read their fields with the builders' own readers,
+// so that what passes is exactly what is sent.
 
-TItemResult ValidateEcuNumber(TformMain* form)
-{
-    if (form->boxEcuUsesSerial->isChecked())
-        return irValid;
-    const long long value = IntegerOr("0x" + form->editEcuNum->text(), 16, -1);
-    return value >= 0 && value <= 0xFFFF ? irValid : irInvalid;
-}
+TItemResult ValidateLowRfThreshold(TformMain* form) { return LowRfThresholdValue(form) ? irValid : irInvalid; }
 
-TItemResult ValidateSerialNumber(TformMain* form)
-{
-    const long long value = IntegerOr(form->editSerialNum->text(), 10, -1);
-    return value >= 0 && value < 13000000 ? irValid : irInvalid;
-}
+TItemResult ValidateEcuNumber(TformMain* form) { return EcuNumberValue(form) ? irValid : irInvalid; }
+
+TItemResult ValidateSerialNumber(TformMain* form) { return SerialNumberValue(form) ? irValid : irInvalid; }
 
 // ---------------------------------------------------------------- one entry
-
-namespace {
-
-// The value of a text entry does not fit the record.
-bool TextTooLong(TformMain* form, const QCheckBox* box)
-{
-    if (box == form->boxHostTel)
-        return !TelNumberFitsRecord(form->comboHostTel->currentText().toStdString());
-    if (box == form->boxEngTel)
-        return !TelNumberFitsRecord(form->comboEngineerTel->currentText().toStdString());
-    if (box == form->boxSimNumber)
-        return !TelNumberFitsRecord(form->editSimNumber->text().toStdString());
-    const std::pair<QCheckBox*, QLineEdit*> textEdits[] = {
-        {form->boxApn, form->editApn},           {form->boxGprsUser, form->editGprsUser},
-        {form->boxGprsPass, form->editGprsPass}, {form->boxFtpHost, form->editFtpHost},
-        {form->boxFtpUser, form->editFtpUser},   {form->boxFtpPass, form->editFtpPass},
-        {form->boxFtpFolder, form->editFtpFolder},
-    };
-    for (const auto& [itemBox, edit] : textEdits)
-        if (box == itemBox)
-            return !TextFitsRecord(edit->text().toStdString());
-    return false;
-}
-
-// A list entry whose drop-down list (or one of two) has nothing selected.
-bool NothingPicked(TformMain* form, const QCheckBox* box)
-{
-    const std::pair<QCheckBox*, std::array<QComboBox*, 2>> lists[] = {
-        {form->boxGsmBand, {form->comboGsmBand, nullptr}},
-        {form->boxRegion, {form->comboRegion, nullptr}},
-        {form->boxPatrolTime, {form->comboPatrolHour, form->comboPatrolMinute}},
-        {form->boxRetryTime, {form->comboRetryHour, form->comboRetryMinute}},
-        {form->boxReportTime, {form->comboReportHour, form->comboReportMinute}},
-        {form->boxStagger, {form->comboStaggerDigits, form->comboStaggerTime}},
-        {form->boxReportFormat, {form->comboReportFormat, nullptr}},
-        {form->boxAlarmReport, {form->comboLeakAlarm, nullptr}},
-        {form->boxPatrolDuration, {form->comboPatrolDuration, nullptr}},
-        {form->boxRxDuration, {form->comboSmsRxDuration, nullptr}},
-    };
-    for (const auto& [itemBox, combos] : lists)
-        if (box == itemBox)
-            for (const QComboBox* combo : combos)
-                if (combo != nullptr && combo->currentIndex() < 0)
-                    return true;
-    return false;
-}
-
-} // namespace
 
 TItemResult ValidateEntryInput(TformMain* form, int index)
 {
@@ -119,9 +50,12 @@ TItemResult ValidateEntryInput(TformMain* form, int index)
     const TConfigItem& item = form->configItems[size_t(index)];
     if (item.validate && item.validate(form) != irValid)
         return irInvalid;
-    if (TextTooLong(form, item.box) || NothingPicked(form, item.box))
-        return irInvalid;
-    if (item.request && !RequestCanBeBuilt(form, item.request, item.code))
-        return irInvalid;
-    return irValid;
+    if (!item.request)
+        return irValid;
+    // The builder may ask which entry it is sending for, as it does when sending.
+    const int32_t kept = form->itemIndex;
+    form->itemIndex = index;
+    const bool buildable = RequestCanBeBuilt(form, item.request, item.code);
+    form->itemIndex = kept;
+    return buildable ? irValid : irInvalid;
 }

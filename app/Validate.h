@@ -13,21 +13,23 @@ class TformMain;
 // (the decimal separator is '.') is invalid.
 TItemResult ValidateGpsCoords(TformMain* form);
 
-// editLowRfThresh: a decimal number 0..255.
+// The number fields, read as their builders send them (surrounding blanks
+// allowed): editLowRfThresh a decimal number 0..255.
 TItemResult ValidateLowRfThreshold(TformMain* form);
 
-// editEcuNum: hexadecimal digits giving 0..0xFFFF; any text when
-// boxEcuUsesSerial is ticked (the number then comes from the serial number).
+// editEcuNum: hexadecimal digits giving 0..0xFFFF. With boxEcuUsesSerial
+// ticked the ECU text plays no part: the number comes from the serial number,
+// which must then be a valid one when boxSerialNum is ticked (else from the
+// selected repeater's address).
 TItemResult ValidateEcuNumber(TformMain* form);
 
 // editSerialNum: a decimal number 0..12999999.
 TItemResult ValidateSerialNumber(TformMain* form);
 
 // Everything the configuration job and the single send check for entry
-// `index` of the table: the entry's own validator, if any; for the text items
-// that the value (after the telephone-number filter where the item has one)
-// fits one message record, since a text is refused, never cut; for the items
-// taken from a drop-down list that an item is selected; and whatever else
-// would keep the entry's request builder from sending (RequestCanBeBuilt).
+// `index` of the table: the entry's own validator, if any, and then whether
+// the entry's request builder would send its input as it stands
+// (RequestCanBeBuilt: a text too long for one record or with a character
+// outside the code page, a list with nothing chosen, ...).
 // irInvalid also for an index outside the table.
 TItemResult ValidateEntryInput(TformMain* form, int index);

@@ -5,6 +5,7 @@
 #include "link/Responses.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
+#include "platform/CodePage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -157,6 +158,33 @@ std::optional<double> ParseDecimalText(const std::string& text)
     return value;
 }
 
+std::optional<int64_t> ParseIntegerText(std::string_view text, int base)
+{
+    const std::string stripped = StripBlanks(std::string(text));
+    std::string_view digits = stripped;
+    bool negative = false;
+    if (base == 10 && !digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    if (digits.empty() || (base != 10 && base != 16))
+        return std::nullopt;
+    // Digits only: from_chars would take a sign of its own.
+    for (const char c : digits) {
+        const bool digit = (c >= '0' && c <= '9') || (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+        if (!digit)
+            return std::nullopt;
+    }
+    uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
+    if (error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    const uint64_t limit = uint64_t(std::numeric_limits<int64_t>::max()) + (negative ? 1 : 0);
+    if (magnitude > limit)
+        return std::nullopt;
+    return negative ? int64_t(0 - magnitude) : int64_t(magnitude);
+}
+
 float GpsFieldValue(QLineEdit* edit)
 {
     const std::string text = StripBlanks(edit->text().toStdString());
@@ -175,53 +203,13 @@ struct TRequest {
     uint8_t command;
     Bytes data;
 };
-using TRequestReader = std::optional<TRequest> (*)(TformMain* form, uint8_t code);
 
-// A whole decimal integer (leading blanks and a sign allowed), else empty.
-std::optional<int64_t> DecimalInteger(const std::string& text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    if (i == text.size())
-        return std::nullopt;
-    int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-            return std::nullopt;
-    }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return value;
-}
+// Dry runs under way (RequestCanBeBuilt): while there is one, a builder
+// checks its input and sends nothing.
+int dryRuns = 0;
 
-// Hexadecimal digits only, else empty.
-std::optional<uint32_t> HexInteger(const std::string& text)
-{
-    if (text.empty() || text.size() > 8)
-        return std::nullopt;
-    uint32_t value = 0;
-    for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return std::nullopt;
-        value = value << 4 | uint32_t(digit);
-    }
-    return value;
-}
+// The text of an edit in the code page; empty when a character has no code.
+std::optional<std::string> CodePageText(const QLineEdit* edit) { return platform::ToWindows1252(edit->text()); }
 
 std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
 std::string Text(const QComboBox* combo) { return combo->currentText().toStdString(); }
@@ -252,11 +240,11 @@ std::optional<TRequest> Write(uint8_t code, const Bytes& value)
     return request;
 }
 
-std::optional<TRequest> WriteText(uint8_t code, const std::string& text)
+std::optional<TRequest> WriteText(uint8_t code, const std::optional<std::string>& text)
 {
-    if (!TextFitsRecord(text))
+    if (!text || !TextFitsRecord(*text))
         return std::nullopt;
-    Bytes value(text.begin(), text.end());
+    Bytes value(text->begin(), text->end());
     value.push_back(0x00);
     return Write(code, value);
 }
@@ -270,13 +258,15 @@ std::optional<TRequest> WriteTime(uint8_t code, const QComboBox* hour, const QCo
     return Write(code, {BcdByte(*h), BcdByte(*m)});
 }
 
-// Fills txMsg, sends it and shows the status text; a refused request leaves
-// txMsg and the timers as they were.
-void Send(TformMain* form, const std::optional<TRequest>& request, int textId, const std::string& english,
+// Fills txMsg, sends it and shows the status text: true. A refused request
+// (and any request during a dry run) leaves txMsg and the timers as they were.
+bool Send(TformMain* form, const std::optional<TRequest>& request, int textId, const std::string& english,
           const std::string& suffix = {})
 {
     if (!request || 6 + request->data.size() > std::size_t(kMaxMsgData))
-        return;
+        return false;
+    if (dryRuns > 0)
+        return true;
     TMsgRecord& msg = form->txMsg;
     msg.data[0] = msgHostTag;
     msg.data[1] = icRelay;
@@ -288,6 +278,7 @@ void Send(TformMain* form, const std::optional<TRequest>& request, int textId, c
     msg.length = uint16_t(6 + request->data.size());
     QueueMsg(form, &form->txMsg, 1000);
     form->SetStatusText("  " + GetLangString(form, textId, english) + suffix);
+    return true;
 }
 
 std::string Number(unsigned value) { return " #" + std::to_string(value); }
@@ -403,10 +394,10 @@ std::optional<TRequest> ReadAlarmSetting(TformMain* form, uint8_t code)
 
 std::optional<TRequest> ReadLowRfThreshold(TformMain* form, uint8_t code)
 {
-    const int64_t threshold = DecimalInteger(Text(form->editLowRfThresh)).value_or(0);
-    if (threshold < 0 || threshold > 255)
+    const auto threshold = LowRfThresholdValue(form);
+    if (!threshold)
         return std::nullopt;
-    return Write(code, {uint8_t(threshold)});
+    return Write(code, {*threshold});
 }
 
 std::optional<TRequest> ReadAlarmEnables(TformMain* form, uint8_t code)
@@ -441,19 +432,19 @@ std::optional<TRequest> ReadEcuNumber(TformMain* form, uint8_t code)
 
 std::optional<TRequest> ReadSerialNumber(TformMain* form, uint8_t code)
 {
-    const int64_t serial = DecimalInteger(Text(form->editSerialNum)).value_or(0);
-    if (serial < 0 || serial > 0xFFFFFF)
+    const auto serial = SerialNumberValue(form);
+    if (!serial)
         return std::nullopt;
-    return Write(code, {uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial)});
+    return Write(code, {uint8_t(*serial >> 16), uint8_t(*serial >> 8), uint8_t(*serial)});
 }
 
-std::optional<TRequest> ReadApn(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editApn)); }
-std::optional<TRequest> ReadGprsUser(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editGprsUser)); }
-std::optional<TRequest> ReadGprsPass(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editGprsPass)); }
-std::optional<TRequest> ReadFtpHost(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpHost)); }
-std::optional<TRequest> ReadFtpUser(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpUser)); }
-std::optional<TRequest> ReadFtpPass(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpPass)); }
-std::optional<TRequest> ReadFtpFolder(TformMain* form, uint8_t code) { return WriteText(code, Text(form->editFtpFolder)); }
+std::optional<TRequest> ReadApn(TformMain* form, uint8_t code) { return WriteText(code, CodePageText(form->editApn)); }
+std::optional<TRequest> ReadGprsUser(TformMain* form, uint8_t code) { return WriteText(code, CodePageText(form->editGprsUser)); }
+std::optional<TRequest> ReadGprsPass(TformMain* form, uint8_t code) { return WriteText(code, CodePageText(form->editGprsPass)); }
+std::optional<TRequest> ReadFtpHost(TformMain* form, uint8_t code) { return WriteText(code, CodePageText(form->editFtpHost)); }
+std::optional<TRequest> ReadFtpUser(TformMain* form, uint8_t code) { return WriteText(code, CodePageText(form->editFtpUser)); }
+std::optional<TRequest> ReadFtpPass(TformMain* form, uint8_t code) { return WriteText(code, CodePageText(form->editFtpPass)); }
+std::optional<TRequest> ReadFtpFolder(TformMain* form, uint8_t code) { return WriteText(code, CodePageText(form->editFtpFolder)); }
 
 std::optional<TRequest> ReadEcuOptionsF2(TformMain* form, uint8_t code)
 {
@@ -463,306 +454,294 @@ std::optional<TRequest> ReadEcuOptionsF2(TformMain* form, uint8_t code)
 
 std::optional<int> ReportFormatChoice(TformMain* form) { return Choice(form->comboReportFormat, 0, 3); }
 
-struct TReaderEntry {
-    TConfigRequestEvent builder;
-    TRequestReader reader;
-};
-
 } // namespace
+
+std::optional<uint8_t> LowRfThresholdValue(TformMain* form)
+{
+    const auto value = ParseIntegerText(Text(form->editLowRfThresh), 10);
+    if (!value || *value < 0 || *value > 255)
+        return std::nullopt;
+    return uint8_t(*value);
+}
+
+std::optional<uint32_t> SerialNumberValue(TformMain* form)
+{
+    const auto value = ParseIntegerText(Text(form->editSerialNum), 10);
+    if (!value || *value < 0 || *value >= 13000000)
+        return std::nullopt;
+    return uint32_t(*value);
+}
 
 std::optional<uint16_t> EcuNumberValue(TformMain* form)
 {
     if (form->boxEcuUsesSerial->isChecked()) {
-        int64_t serial;
+        uint32_t serial;
         if (form->boxSerialNum->isChecked()) {
-            serial = DecimalInteger(Text(form->editSerialNum)).value_or(0);
-            // A negative remainder has a sign, which no hexadecimal reading takes.
-            if (serial < 0)
-                serial = 0;
+            // A serial number that is not one gives no ECU number (never 0000).
+            const auto typed = SerialNumberValue(form);
+            if (!typed)
+                return std::nullopt;
+            serial = *typed;
         } else {
-            serial = int64_t(form->repeaterAddr[0]) << 16 | form->repeaterAddr[1] << 8 | form->repeaterAddr[2];
+            serial = uint32_t(form->repeaterAddr[0]) << 16 | uint32_t(form->repeaterAddr[1]) << 8 | form->repeaterAddr[2];
         }
         // The last four decimal digits, read as hexadecimal digits.
-        int64_t rest = serial % 10000;
+        uint32_t rest = serial % 10000;
         uint16_t value = 0;
         for (int shift = 0; shift < 16; shift += 4, rest /= 10)
             value = uint16_t(value | (rest % 10) << shift);
         return value;
     }
-    const uint32_t ecu = HexInteger(Text(form->editEcuNum)).value_or(0);
-    if (ecu > 0xFFFF)
+    const auto ecu = ParseIntegerText(Text(form->editEcuNum), 16);
+    if (!ecu || *ecu > 0xFFFF)
         return std::nullopt;
-    return uint16_t(ecu);
+    return uint16_t(*ecu);
 }
 
 // ============================================================== configuration writes
 
-void QueueGsmBand(TformMain* form, uint8_t code) { Send(form, ReadGsmBand(form, code), 190, "Queueing GSM Band"); }
+bool QueueGsmBand(TformMain* form, uint8_t code) { return Send(form, ReadGsmBand(form, code), 190, "Queueing GSM Band"); }
 
-void QueueTime(TformMain* form, uint8_t hours)
+bool QueueTime(TformMain* form, uint8_t hours)
 {
     int offset = int8_t(hours);
     if (hours == ciUseTimeZone)
         offset = int16_t(form->spinnerTimeZone->value());
     const TPackedTime packed = PackTime(LocalClockTime(platform::WallClockNow(), offset));
-    Send(form, TRequest {rcSetClock, Bytes(packed.begin(), packed.end())}, 191, "Queueing Time");
+    return Send(form, TRequest {rcSetClock, Bytes(packed.begin(), packed.end())}, 191, "Queueing Time");
 }
 
-void QueueRegion(TformMain* form, uint8_t code) { Send(form, ReadRegion(form, code), 192, "Queueing Region"); }
+bool QueueRegion(TformMain* form, uint8_t code) { return Send(form, ReadRegion(form, code), 192, "Queueing Region"); }
 
-void QueueGpsCoordinates(TformMain* form, uint8_t code)
+bool QueueGpsCoordinates(TformMain* form, uint8_t code)
 {
-    Send(form, ReadGpsCoordinates(form, code), 193, "Queueing GPS Co-ordinates");
+    return Send(form, ReadGpsCoordinates(form, code), 193, "Queueing GPS Co-ordinates");
 }
 
-void QueuePatrolTime(TformMain* form, uint8_t code)
+bool QueuePatrolTime(TformMain* form, uint8_t code)
 {
-    Send(form, ReadPatrolTime(form, code), 194, "Queueing Patrol Time");
+    return Send(form, ReadPatrolTime(form, code), 194, "Queueing Patrol Time");
 }
 
-void QueuePatrolRetryTime(TformMain* form, uint8_t code)
+bool QueuePatrolRetryTime(TformMain* form, uint8_t code)
 {
-    Send(form, ReadRetryTime(form, code), 195, "Queueing Patrol Retry Time");
+    return Send(form, ReadRetryTime(form, code), 195, "Queueing Patrol Retry Time");
 }
 
-void QueuePatrolDuration(TformMain* form, uint8_t code)
+bool QueuePatrolDuration(TformMain* form, uint8_t code)
 {
-    Send(form, ReadPatrolDuration(form, code), 196, "Queueing Patrol Duration");
+    return Send(form, ReadPatrolDuration(form, code), 196, "Queueing Patrol Duration");
 }
 
-void QueuePatrolDays(TformMain* form, uint8_t code)
+bool QueuePatrolDays(TformMain* form, uint8_t code)
 {
-    Send(form, ReadPatrolDays(form, code), 197, "Queueing Patrol Days");
+    return Send(form, ReadPatrolDays(form, code), 197, "Queueing Patrol Days");
 }
 
-void QueueHostTelNumber(TformMain* form, uint8_t code)
+bool QueueHostTelNumber(TformMain* form, uint8_t code)
 {
-    Send(form, ReadHostTel(form, code), 198, "Queueing Host Telephone Number");
+    return Send(form, ReadHostTel(form, code), 198, "Queueing Host Telephone Number");
 }
 
-void QueueReportTime(TformMain* form, uint8_t code)
+bool QueueReportTime(TformMain* form, uint8_t code)
 {
-    Send(form, ReadReportTime(form, code), 199, "Queueing Report Time");
+    return Send(form, ReadReportTime(form, code), 199, "Queueing Report Time");
 }
 
-void QueueReportStagger(TformMain* form, uint8_t code)
+bool QueueReportStagger(TformMain* form, uint8_t code)
 {
-    Send(form, ReadReportStagger(form, code), 200, "Queueing Report Stagger Data");
+    return Send(form, ReadReportStagger(form, code), 200, "Queueing Report Stagger Data");
 }
 
-void QueueReportDays(TformMain* form, uint8_t code)
+bool QueueReportDays(TformMain* form, uint8_t code)
 {
-    Send(form, ReadReportDays(form, code), 201, "Queueing Report Days");
+    return Send(form, ReadReportDays(form, code), 201, "Queueing Report Days");
 }
 
-void QueueHistogramOptions(TformMain* form, uint8_t code)
+bool QueueHistogramOptions(TformMain* form, uint8_t code)
 {
-    Send(form, ReadHistogramDays(form, code), 202, "Queueing Histogram Options");
+    return Send(form, ReadHistogramDays(form, code), 202, "Queueing Histogram Options");
 }
 
-void QueueAlarmSetting(TformMain* form, uint8_t code)
+bool QueueAlarmSetting(TformMain* form, uint8_t code)
 {
-    Send(form, ReadAlarmSetting(form, code), 203, "Queueing Alarm Setting");
+    return Send(form, ReadAlarmSetting(form, code), 203, "Queueing Alarm Setting");
 }
 
-void QueueLowRfThreshold(TformMain* form, uint8_t code)
+bool QueueLowRfThreshold(TformMain* form, uint8_t code)
 {
-    Send(form, ReadLowRfThreshold(form, code), 204, "Queueing Low RF Alarm Threshold");
+    return Send(form, ReadLowRfThreshold(form, code), 204, "Queueing Low RF Alarm Threshold");
 }
 
-void QueueAlarmEnables(TformMain* form, uint8_t code)
+bool QueueAlarmEnables(TformMain* form, uint8_t code)
 {
-    Send(form, ReadAlarmEnables(form, code), 205, "Queueing Alarm-Enable Settings");
+    return Send(form, ReadAlarmEnables(form, code), 205, "Queueing Alarm-Enable Settings");
 }
 
-void QueueClearDatabase(TformMain* form, uint8_t)
+bool QueueClearDatabase(TformMain* form, uint8_t)
 {
-    Send(form, TRequest {rcClearDb, {0xED}}, 206, "Queueing Clear Database Message");
+    return Send(form, TRequest {rcClearDb, {0xED}}, 206, "Queueing Clear Database Message");
 }
 
-void QueueEraseDebugCounter(TformMain* form, uint8_t code)
+bool QueueEraseDebugCounter(TformMain* form, uint8_t code)
 {
-    Send(form, Write(code, {0x00, 0x00}), 207, "Queueing Erase Debug Counter", Number(code));
+    return Send(form, Write(code, {0x00, 0x00}), 207, "Queueing Erase Debug Counter", Number(code));
 }
 
-void QueueEraseBuffer(TformMain* form, uint8_t logIndex)
+bool QueueEraseBuffer(TformMain* form, uint8_t logIndex)
 {
-    Send(form, TRequest {rcEraseBuffer, {logIndex}}, 208, "Queueing Erase Buffer", Number(logIndex));
+    return Send(form, TRequest {rcEraseBuffer, {logIndex}}, 208, "Queueing Erase Buffer", Number(logIndex));
 }
 
-void QueueEngineerTelNumber(TformMain* form, uint8_t code)
+bool QueueEngineerTelNumber(TformMain* form, uint8_t code)
 {
-    Send(form, ReadEngineerTel(form, code), 209, "Queueing Engineer's Telephone Number");
+    return Send(form, ReadEngineerTel(form, code), 209, "Queueing Engineer's Telephone Number");
 }
 
-void QueueRxWindowDuration(TformMain* form, uint8_t code)
+bool QueueRxWindowDuration(TformMain* form, uint8_t code)
 {
-    Send(form, ReadRxWindowDuration(form, code), 210, "Queueing Receive Window Duration");
+    return Send(form, ReadRxWindowDuration(form, code), 210, "Queueing Receive Window Duration");
 }
 
-void QueueEcuNumber(TformMain* form, uint8_t code) { Send(form, ReadEcuNumber(form, code), 211, "Queueing ECU Number"); }
+bool QueueEcuNumber(TformMain* form, uint8_t code) { return Send(form, ReadEcuNumber(form, code), 211, "Queueing ECU Number"); }
 
-void QueueSerialNumber(TformMain* form, uint8_t code)
+bool QueueSerialNumber(TformMain* form, uint8_t code)
 {
-    Send(form, ReadSerialNumber(form, code), 212, "Queueing Serial Number");
+    return Send(form, ReadSerialNumber(form, code), 212, "Queueing Serial Number");
 }
 
-void QueueApn(TformMain* form, uint8_t code) { Send(form, ReadApn(form, code), 292, "Queueing Access Point Name"); }
+bool QueueApn(TformMain* form, uint8_t code) { return Send(form, ReadApn(form, code), 292, "Queueing Access Point Name"); }
 
-void QueueGprsUsername(TformMain* form, uint8_t code)
+bool QueueGprsUsername(TformMain* form, uint8_t code)
 {
-    Send(form, ReadGprsUser(form, code), 293, "Queueing GPRS Username");
+    return Send(form, ReadGprsUser(form, code), 293, "Queueing GPRS Username");
 }
 
-void QueueGprsPassword(TformMain* form, uint8_t code)
+bool QueueGprsPassword(TformMain* form, uint8_t code)
 {
-    Send(form, ReadGprsPass(form, code), 294, "Queueing GPRS Password");
+    return Send(form, ReadGprsPass(form, code), 294, "Queueing GPRS Password");
 }
 
-void QueueFtpHost(TformMain* form, uint8_t code) { Send(form, ReadFtpHost(form, code), 295, "Queueing FTP Host Name"); }
+bool QueueFtpHost(TformMain* form, uint8_t code) { return Send(form, ReadFtpHost(form, code), 295, "Queueing FTP Host Name"); }
 
-void QueueFtpUserId(TformMain* form, uint8_t code) { Send(form, ReadFtpUser(form, code), 296, "Queueing FTP User ID"); }
+bool QueueFtpUserId(TformMain* form, uint8_t code) { return Send(form, ReadFtpUser(form, code), 296, "Queueing FTP User ID"); }
 
-void QueueFtpPassword(TformMain* form, uint8_t code)
+bool QueueFtpPassword(TformMain* form, uint8_t code)
 {
-    Send(form, ReadFtpPass(form, code), 297, "Queueing FTP Password");
+    return Send(form, ReadFtpPass(form, code), 297, "Queueing FTP Password");
 }
 
-void QueueFtpFolder(TformMain* form, uint8_t code) { Send(form, ReadFtpFolder(form, code), 307, "Queueing FTP Folder"); }
+bool QueueFtpFolder(TformMain* form, uint8_t code) { return Send(form, ReadFtpFolder(form, code), 307, "Queueing FTP Folder"); }
 
-void QueueSimTelNumber(TformMain* form, uint8_t code)
+bool QueueSimTelNumber(TformMain* form, uint8_t code)
 {
-    Send(form, ReadSimTel(form, code), 298, "Queueing SIM Telephone Number");
+    return Send(form, ReadSimTel(form, code), 298, "Queueing SIM Telephone Number");
 }
 
-void QueueEcuOptionsStep(TformMain* form, uint8_t)
+bool QueueEcuOptionsStep(TformMain* form, uint8_t)
 {
+    // The report format goes into the byte whenever its box is ticked or its
+    // entry is the one being sent; with nothing chosen there is no format.
+    const int32_t index = form->itemIndex;
+    const bool formatEntry =
+        index >= 0 && index < kConfigItemCount && form->configItems[size_t(index)].box == form->boxReportFormat;
+    const auto format = ReportFormatChoice(form);
+    if (!format && (formatEntry || form->boxReportFormat->isChecked()))
+        return false;
     if (form->opState == osConfigItems && form->boxLowNoiseAmp->isChecked() && form->boxReportFormat->isChecked()) {
         // Both fields are known: write the byte without reading it first.
-        const auto format = ReportFormatChoice(form);
-        if (!format)
-            return;
         uint8_t options = eoEcuActive | uint8_t(*format << eoReportFormatShift);
         if (form->radioEnableLna->isChecked())
             options |= eoLowNoiseAmp;
-        QueueEcuOptions(form, options);
-        return;
+        return QueueEcuOptions(form, options);
     }
     // One field only: read the byte, and let its reply merge the field in.
-    QueueCheckOptions(form);
-    if (form->opState == osConfigItems)
+    if (!QueueCheckOptions(form))
+        return false;
+    if (dryRuns == 0 && form->opState == osConfigItems)
         form->opState = osCheckOptions;
+    return true;
 }
 
-void QueueEcuOptionsF2(TformMain* form, uint8_t code)
+bool QueueEcuOptionsF2(TformMain* form, uint8_t code)
 {
-    Send(form, ReadEcuOptionsF2(form, code), 218, "Queueing ECU Options");
+    return Send(form, ReadEcuOptionsF2(form, code), 218, "Queueing ECU Options");
 }
 
 // ============================================================== input checks
 
 bool RequestCanBeBuilt(TformMain* form, TConfigRequestEvent request, uint8_t code)
 {
-    static const TReaderEntry readers[] = {
-        {&QueueGsmBand, &ReadGsmBand},
-        {&QueueRegion, &ReadRegion},
-        {&QueueGpsCoordinates, &ReadGpsCoordinates},
-        {&QueuePatrolTime, &ReadPatrolTime},
-        {&QueuePatrolRetryTime, &ReadRetryTime},
-        {&QueuePatrolDuration, &ReadPatrolDuration},
-        {&QueuePatrolDays, &ReadPatrolDays},
-        {&QueueHostTelNumber, &ReadHostTel},
-        {&QueueEngineerTelNumber, &ReadEngineerTel},
-        {&QueueReportTime, &ReadReportTime},
-        {&QueueReportStagger, &ReadReportStagger},
-        {&QueueReportDays, &ReadReportDays},
-        {&QueueHistogramOptions, &ReadHistogramDays},
-        {&QueueAlarmSetting, &ReadAlarmSetting},
-        {&QueueLowRfThreshold, &ReadLowRfThreshold},
-        {&QueueAlarmEnables, &ReadAlarmEnables},
-        {&QueueRxWindowDuration, &ReadRxWindowDuration},
-        {&QueueEcuNumber, &ReadEcuNumber},
-        {&QueueSerialNumber, &ReadSerialNumber},
-        {&QueueApn, &ReadApn},
-        {&QueueGprsUsername, &ReadGprsUser},
-        {&QueueGprsPassword, &ReadGprsPass},
-        {&QueueFtpHost, &ReadFtpHost},
-        {&QueueFtpUserId, &ReadFtpUser},
-        {&QueueFtpPassword, &ReadFtpPass},
-        {&QueueFtpFolder, &ReadFtpFolder},
-        {&QueueSimTelNumber, &ReadSimTel},
-    };
-    if (request == &QueueEcuOptionsStep) {
-        // The report format goes into the options byte whenever its box is ticked.
-        return !form->boxReportFormat->isChecked() || ReportFormatChoice(form).has_value();
-    }
-    for (const TReaderEntry& entry : readers)
-        if (entry.builder == request)
-            return entry.reader(form, code).has_value();
-    return true;
+    struct DryRun {
+        DryRun() { ++dryRuns; }
+        ~DryRun() { --dryRuns; }
+        DryRun(const DryRun&) = delete;
+        DryRun& operator=(const DryRun&) = delete;
+    } dryRun;
+    return request(form, code);
 }
 
 // ============================================================== other requests
 
-void QueueEcuOptions(TformMain* form, uint8_t options)
+bool QueueEcuOptions(TformMain* form, uint8_t options)
 {
-    Send(form, Write(ciEcuOptions, {options}), 218, "Queueing ECU Options");
+    return Send(form, Write(ciEcuOptions, {options}), 218, "Queueing ECU Options");
 }
 
-void QueueCheckOptions(TformMain* form)
+bool QueueCheckOptions(TformMain* form)
 {
-    Send(form, TRequest {rcReadItem, {ciEcuOptions}}, 222, "Checking existing options");
+    return Send(form, TRequest {rcReadItem, {ciEcuOptions}}, 222, "Checking existing options");
 }
 
-void QueueConfigRequest(TformMain* form, uint8_t item)
+bool QueueConfigRequest(TformMain* form, uint8_t item)
 {
-    Send(form, TRequest {rcReadItem, {item}}, 219, "Queueing configuration request", Number(item));
+    return Send(form, TRequest {rcReadItem, {item}}, 219, "Queueing configuration request", Number(item));
 }
 
-void QueueClockRequest(TformMain* form, uint8_t)
+bool QueueClockRequest(TformMain* form, uint8_t)
 {
-    Send(form, TRequest {rcReadClock, {}}, 220, "Queueing clock request");
+    return Send(form, TRequest {rcReadClock, {}}, 220, "Queueing clock request");
 }
 
-void QueueSleep(TformMain* form) { Send(form, TRequest {rcEcuState, {esSleep, 0x55}}, 213, "Queueing Sleep command"); }
+bool QueueSleep(TformMain* form) { return Send(form, TRequest {rcEcuState, {esSleep, 0x55}}, 213, "Queueing Sleep command"); }
 
-void QueueStartPatrol(TformMain* form)
+bool QueueStartPatrol(TformMain* form)
 {
-    Send(form, TRequest {rcEcuState, {esStartPatrol, form->rfTestPatrolSeconds}}, 214, "Queueing Start Patrol");
+    return Send(form, TRequest {rcEcuState, {esStartPatrol, form->rfTestPatrolSeconds}}, 214, "Queueing Start Patrol");
 }
 
-void QueueGsmNetworkRequest(TformMain* form, uint8_t logOn)
+bool QueueGsmNetworkRequest(TformMain* form, uint8_t logOn)
 {
     const uint8_t action = logOn ? 0x10 : 0x1F;
-    Send(form, TRequest {rcEcuState, {esGsmNetwork, action}}, 216, "Queueing GSM network request");
+    return Send(form, TRequest {rcEcuState, {esGsmNetwork, action}}, 216, "Queueing GSM network request");
 }
 
-void QueueDatabaseRequest(TformMain* form)
+bool QueueDatabaseRequest(TformMain* form)
 {
-    Send(form, TRequest {rcDbRequest, {}}, 215, "Queueing database requests");
+    return Send(form, TRequest {rcDbRequest, {}}, 215, "Queueing database requests");
 }
 
-void QueueReadDatabaseEntry(TformMain* form, uint8_t index)
+bool QueueReadDatabaseEntry(TformMain* form, uint8_t index)
 {
-    Send(form, TRequest {rcReadDbEntry, {index}}, 221, "Reading database entry", Number(index));
+    return Send(form, TRequest {rcReadDbEntry, {index}}, 221, "Reading database entry", Number(index));
 }
 
-void QueueTestSms(TformMain* form)
+bool QueueTestSms(TformMain* form)
 {
     // The destination goes without a NUL: it is the last thing in the record.
     const std::string digits = FilterTelNumber(Text(form->comboTestTel));
     if (7 + digits.size() > std::size_t(kMaxMsgData))
-        return;
+        return false;
     TRequest request {rcTest, {0x00}};
     request.data.insert(request.data.end(), digits.begin(), digits.end());
-    Send(form, request, 217, "Queueing Test SMS");
+    return Send(form, request, 217, "Queueing Test SMS");
 }
 
-void QueueFtpTest(TformMain* form) { Send(form, TRequest {rcTest, {0x02}}, 299, "Queueing FTP Connection Test"); }
+bool QueueFtpTest(TformMain* form) { return Send(form, TRequest {rcTest, {0x02}}, 299, "Queueing FTP Connection Test"); }
 
-void QueueReadRequest(TformMain* form, uint8_t logIndex, uint8_t entryIndex)
+bool QueueReadRequest(TformMain* form, uint8_t logIndex, uint8_t entryIndex)
 {
-    Send(form, TRequest {rcReadDebugLog, {logIndex, entryIndex}}, 268, "Queueing read request",
+    return Send(form, TRequest {rcReadDebugLog, {logIndex, entryIndex}}, 268, "Queueing read request",
          " " + std::to_string(entryIndex));
 }
 

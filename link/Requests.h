@@ -7,10 +7,13 @@
 // A configuration write carries: item code, 0x00, value length N, N value bytes.
 //
 // Each builder fills the main window's txMsg from the window's controls,
-// hands it to QueueMsg with a reply time-out of 1000 ms and then shows its
-// status text. Input that cannot be sent as it stands (a text too long for
-// the record, a list with nothing chosen, a number that does not fit its
-// bytes) is refused: txMsg is left as it was and nothing is sent.
+// hands it to QueueMsg with a reply time-out of 1000 ms, shows its status
+// text and returns true. Input that cannot be sent as it stands (a number
+// that is not one or does not fit its range, a text too long for the record
+// or with a character the code page lacks, a list with nothing chosen) is
+// refused: the builder returns false, txMsg is left as it was, nothing is
+// sent and no timer is armed. A number goes out exactly as its validator
+// read it: both take it from the same value readers below.
 // RequestCanBeBuilt tells beforehand whether a table entry's builder would
 // refuse, so that the configuration job can mark the entry invalid instead.
 #include "app/ConfigItems.h"
@@ -20,6 +23,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QLineEdit;
 class TformMain;
@@ -165,8 +169,9 @@ TClockTime LocalClockTime(std::chrono::system_clock::time_point now, int hours);
 // 252 data bytes - 6 header bytes - item, 0, N - the NUL.
 constexpr std::size_t kMaxItemText = 242;
 
-// True when `text` can go out as a text item: at most kMaxItemText bytes and
-// no NUL of its own (the repeater would stop reading there).
+// True when `text` (already in the code page) can go out as a text item: at
+// most kMaxItemText bytes and no NUL of its own (the repeater would stop
+// reading there).
 bool TextFitsRecord(const std::string& text);
 
 // A telephone number as it is sent: only '0'..'9' and '+', in order.
@@ -181,6 +186,12 @@ uint8_t BcdByte(int value);
 // Leading and trailing characters below 33 removed.
 std::string StripBlanks(const std::string& text);
 
+// A whole number as the user types it into a number field: surrounding
+// blanks (characters below 33) are allowed; base 10 takes an optional sign
+// and decimal digits, base 16 hexadecimal digits alone (either case). Empty
+// when the text is anything else, or beyond 64 bits.
+std::optional<int64_t> ParseIntegerText(std::string_view text, int base);
+
 // A decimal number as the GPS fields take it ('.' as the decimal point, an
 // optional sign and exponent); empty when it does not convert.
 std::optional<double> ParseDecimalText(const std::string& text);
@@ -190,75 +201,82 @@ std::optional<double> ParseDecimalText(const std::string& text);
 // not convert), rounded to single precision.
 float GpsFieldValue(QLineEdit* edit);
 
-// The ECU number that QueueEcuNumber sends (always 0..0xFFFF), or empty when
-// the ECU text is a number beyond 16 bits.
+// The values of the number fields, shared by their validators and builders;
+// empty when the field's text is not a number in its range.
+// editLowRfThresh: decimal 0..255.
+std::optional<uint8_t> LowRfThresholdValue(TformMain* form);
+// editSerialNum: decimal 0..12999999.
+std::optional<uint32_t> SerialNumberValue(TformMain* form);
+// The ECU number QueueEcuNumber sends: editEcuNum as hexadecimal 0..FFFF; or,
+// with boxEcuUsesSerial ticked, the last four decimal digits of the serial
+// number (SerialNumberValue when boxSerialNum is ticked, else the selected
+// repeater's address) read as hexadecimal digits.
 std::optional<uint16_t> EcuNumberValue(TformMain* form);
 
 // ============================================================== input checks
 
 // False when the builder of a configuration table entry would refuse its
-// input as it stands (a list with nothing chosen, a text too long for the
-// record, a number beyond its bytes). Builders not known here give true.
-// A refused builder sends nothing and arms no timer, so a job must ask this
-// before it starts. Like the builder, it writes the stripped GPS texts back.
+// input as it stands. It runs the builder itself with sending switched off,
+// so it cannot disagree with it; nothing is sent and no state changes, except
+// that, like the builder, it writes the stripped GPS texts back.
 bool RequestCanBeBuilt(TformMain* form, TConfigRequestEvent request, uint8_t code);
 
 // ============================================================== configuration writes (table entries)
 
-void QueueGsmBand(TformMain* form, uint8_t code);
+bool QueueGsmBand(TformMain* form, uint8_t code);
 // hours is a signed byte: the offset added to the PC's clock, or
 // ciUseTimeZone (127) for the position of spinnerTimeZone.
-void QueueTime(TformMain* form, uint8_t hours);
-void QueueRegion(TformMain* form, uint8_t code);  // code ignored
-void QueueGpsCoordinates(TformMain* form, uint8_t code);
-void QueuePatrolTime(TformMain* form, uint8_t code);
-void QueuePatrolRetryTime(TformMain* form, uint8_t code);
-void QueuePatrolDuration(TformMain* form, uint8_t code);
-void QueuePatrolDays(TformMain* form, uint8_t code);
-void QueueHostTelNumber(TformMain* form, uint8_t code);
-void QueueEngineerTelNumber(TformMain* form, uint8_t code);
-void QueueReportTime(TformMain* form, uint8_t code);
-void QueueReportStagger(TformMain* form, uint8_t code);
-void QueueReportDays(TformMain* form, uint8_t code);
-void QueueHistogramOptions(TformMain* form, uint8_t code);
-void QueueAlarmSetting(TformMain* form, uint8_t code);
-void QueueLowRfThreshold(TformMain* form, uint8_t code);
-void QueueAlarmEnables(TformMain* form, uint8_t code);
-void QueueClearDatabase(TformMain* form, uint8_t code);  // code ignored
-void QueueEraseDebugCounter(TformMain* form, uint8_t code);
-void QueueEraseBuffer(TformMain* form, uint8_t logIndex);
-void QueueRxWindowDuration(TformMain* form, uint8_t code);
-void QueueEcuNumber(TformMain* form, uint8_t code);
-void QueueSerialNumber(TformMain* form, uint8_t code);
-void QueueApn(TformMain* form, uint8_t code);
-void QueueGprsUsername(TformMain* form, uint8_t code);
-void QueueGprsPassword(TformMain* form, uint8_t code);
-void QueueFtpHost(TformMain* form, uint8_t code);
-void QueueFtpUserId(TformMain* form, uint8_t code);
-void QueueFtpPassword(TformMain* form, uint8_t code);
-void QueueFtpFolder(TformMain* form, uint8_t code);
-void QueueSimTelNumber(TformMain* form, uint8_t code);
+bool QueueTime(TformMain* form, uint8_t hours);
+bool QueueRegion(TformMain* form, uint8_t code);  // code ignored
+bool QueueGpsCoordinates(TformMain* form, uint8_t code);
+bool QueuePatrolTime(TformMain* form, uint8_t code);
+bool QueuePatrolRetryTime(TformMain* form, uint8_t code);
+bool QueuePatrolDuration(TformMain* form, uint8_t code);
+bool QueuePatrolDays(TformMain* form, uint8_t code);
+bool QueueHostTelNumber(TformMain* form, uint8_t code);
+bool QueueEngineerTelNumber(TformMain* form, uint8_t code);
+bool QueueReportTime(TformMain* form, uint8_t code);
+bool QueueReportStagger(TformMain* form, uint8_t code);
+bool QueueReportDays(TformMain* form, uint8_t code);
+bool QueueHistogramOptions(TformMain* form, uint8_t code);
+bool QueueAlarmSetting(TformMain* form, uint8_t code);
+bool QueueLowRfThreshold(TformMain* form, uint8_t code);
+bool QueueAlarmEnables(TformMain* form, uint8_t code);
+bool QueueClearDatabase(TformMain* form, uint8_t code);  // code ignored
+bool QueueEraseDebugCounter(TformMain* form, uint8_t code);
+bool QueueEraseBuffer(TformMain* form, uint8_t logIndex);
+bool QueueRxWindowDuration(TformMain* form, uint8_t code);
+bool QueueEcuNumber(TformMain* form, uint8_t code);
+bool QueueSerialNumber(TformMain* form, uint8_t code);
+bool QueueApn(TformMain* form, uint8_t code);
+bool QueueGprsUsername(TformMain* form, uint8_t code);
+bool QueueGprsPassword(TformMain* form, uint8_t code);
+bool QueueFtpHost(TformMain* form, uint8_t code);
+bool QueueFtpUserId(TformMain* form, uint8_t code);
+bool QueueFtpPassword(TformMain* form, uint8_t code);
+bool QueueFtpFolder(TformMain* form, uint8_t code);
+bool QueueSimTelNumber(TformMain* form, uint8_t code);
 // The low-noise amplifier and report format entries (code ignored): writes
 // the options byte at once when both are ticked in a configuration job, else
 // reads it first (QueueCheckOptions) so that the reply can merge one field.
-void QueueEcuOptionsStep(TformMain* form, uint8_t code);
+bool QueueEcuOptionsStep(TformMain* form, uint8_t code);
 // The service entry: a masked write of the GPRS reporting bit.
-void QueueEcuOptionsF2(TformMain* form, uint8_t code);
+bool QueueEcuOptionsF2(TformMain* form, uint8_t code);
 
 // ============================================================== other requests
 
-void QueueEcuOptions(TformMain* form, uint8_t options);
-void QueueCheckOptions(TformMain* form);
-void QueueConfigRequest(TformMain* form, uint8_t item);
-void QueueClockRequest(TformMain* form, uint8_t code);  // code ignored
-void QueueSleep(TformMain* form);
-void QueueStartPatrol(TformMain* form);
-void QueueGsmNetworkRequest(TformMain* form, uint8_t logOn);
-void QueueDatabaseRequest(TformMain* form);
-void QueueReadDatabaseEntry(TformMain* form, uint8_t index);
-void QueueTestSms(TformMain* form);
-void QueueFtpTest(TformMain* form);
-void QueueReadRequest(TformMain* form, uint8_t logIndex, uint8_t entryIndex);
+bool QueueEcuOptions(TformMain* form, uint8_t options);
+bool QueueCheckOptions(TformMain* form);
+bool QueueConfigRequest(TformMain* form, uint8_t item);
+bool QueueClockRequest(TformMain* form, uint8_t code);  // code ignored
+bool QueueSleep(TformMain* form);
+bool QueueStartPatrol(TformMain* form);
+bool QueueGsmNetworkRequest(TformMain* form, uint8_t logOn);
+bool QueueDatabaseRequest(TformMain* form);
+bool QueueReadDatabaseEntry(TformMain* form, uint8_t index);
+bool QueueTestSms(TformMain* form);
+bool QueueFtpTest(TformMain* form);
+bool QueueReadRequest(TformMain* form, uint8_t logIndex, uint8_t entryIndex);
 
 // The signal-strength poll of the selected repeater: its own record, always
 // chirp-relayed, written at once; no status text, no retries, no lamp, and

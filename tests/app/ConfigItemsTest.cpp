@@ -290,10 +290,11 @@ TEST_F(ConfigItems, ReplyChecksNeverReadPastTheRecordsCount)
 std::vector<std::pair<int, uint8_t>> sentRequests;
 TformMain* requestForm = nullptr;
 
-void RecordRequest(TformMain* form, uint8_t code)
+bool RecordRequest(TformMain* form, uint8_t code)
 {
     sentRequests.emplace_back(form->itemIndex, code);
     requestForm = form;
+    return true;
 }
 
 TEST_F(ConfigItems, SendNextSkipsUntickedEntriesAndPausesOncePerSentItem)

@@ -372,9 +372,12 @@ TEST_F(Requests, SerialNumberIs24BitBigEndian)
     QueueSerialNumber(form, ciSerialNumber);
     EXPECT_EQ(Sent(), Write(0x00, {0xC6, 0x5D, 0x3F}));
     EXPECT_EQ(form->StatusText(), "  Queueing Serial Number");
+    // What its validator refuses is refused here too, never sent as 0.
+    PresetOldRequest();
+    const Bytes before = Sent();
     form->editSerialNum->setText("abc");
-    QueueSerialNumber(form, ciSerialNumber);
-    EXPECT_EQ(Sent(), Write(0x00, {0x00, 0x00, 0x00}));
+    EXPECT_FALSE(QueueSerialNumber(form, ciSerialNumber));
+    ExpectRefused(before);
 }
 
 TEST_F(Requests, LowRfThreshold)
@@ -383,9 +386,11 @@ TEST_F(Requests, LowRfThreshold)
     QueueLowRfThreshold(form, ciLowRfThreshold);
     EXPECT_EQ(Sent(), Write(0x16, {0xFF}));
     EXPECT_EQ(form->StatusText(), "  Queueing Low RF Alarm Threshold");
+    PresetOldRequest();
+    const Bytes before = Sent();
     form->editLowRfThresh->setText("x");
-    QueueLowRfThreshold(form, ciLowRfThreshold);
-    EXPECT_EQ(Sent(), Write(0x16, {0x00}));
+    EXPECT_FALSE(QueueLowRfThreshold(form, ciLowRfThreshold));
+    ExpectRefused(before);
 }
 
 TEST_F(Requests, EcuNumberFromTheSerialNumberDigits)
@@ -419,9 +424,11 @@ TEST_F(Requests, EcuNumberTypedInHex)
     form->editEcuNum->setText("bEeF");
     QueueEcuNumber(form, ciEcuNumber);
     EXPECT_EQ(Sent(), Write(0x01, {0xBE, 0xEF}));
+    PresetOldRequest();
+    const Bytes before = Sent();
     form->editEcuNum->setText("");
-    QueueEcuNumber(form, ciEcuNumber);
-    EXPECT_EQ(Sent(), Write(0x01, {0x00, 0x00}));
+    EXPECT_FALSE(QueueEcuNumber(form, ciEcuNumber));
+    ExpectRefused(before);
 }
 
 TEST_F(Requests, GpsCoordinatesAreBigEndianSingles)
@@ -502,7 +509,7 @@ TEST_F(Requests, PlainTextItemsGoOutByteForByte)
 {
     struct Case {
         QLineEdit* edit;
-        void (*builder)(TformMain*, uint8_t);
+        TConfigRequestEvent builder;
         uint8_t code;
         std::string status;
     };
@@ -588,7 +595,7 @@ TEST_F(Requests, AListWithNothingChosenIsNeverUsed)
     const Bytes before = Sent();
     struct Case {
         QComboBox* combo;
-        void (*builder)(TformMain*, uint8_t);
+        TConfigRequestEvent builder;
         uint8_t code;
     };
     const Case cases[] = {
