@@ -1,5 +1,7 @@
 #include "tools/ReportFormat.h"
 
+#include "platform/CodePage.h"
+
 #include "link/Requests.h"
 #include "link/Responses.h"
 #include "link/Serial.h"
@@ -62,21 +64,18 @@ std::string Illegal(const TReportContext& c) { return Angled(c, 303, "Illegal va
 std::string IllegalNumber(const TReportContext& c, uint8_t v) { return Dec(v) + " " + Illegal(c); }
 
 // The text of a text item: data[6] up to the first zero byte or the end of
-// the record, each byte one character.
+// the record, each byte one character of the PC's code page.
 std::string RecordText(const TMsgRecord& m)
 {
-    std::string text;
     const int end = std::min<int>(m.length, kMaxMsgData);
-    for (int i = 6; i < end && m.data[i] != 0; ++i) {
-        const uint8_t b = m.data[i];
-        if (b < 0x80) {
-            text += char(b);
-        } else {
-            text += char(0xC0 | (b >> 6));
-            text += char(0x80 | (b & 0x3F));
-        }
-    }
-    return text;
+    int stop = 6;
+    while (stop < end && m.data[stop] != 0)
+        ++stop;
+    if (stop <= 6)
+        return {};
+    return platform::FromWindows1252(
+               std::string_view(reinterpret_cast<const char*>(m.data) + 6, static_cast<size_t>(stop - 6)))
+        .toStdString();
 }
 
 std::string ListItem(const std::vector<std::string>& list, size_t index)

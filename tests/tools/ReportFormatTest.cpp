@@ -102,6 +102,7 @@ TEST(ReportFormat, EveryFormatter)
         {FormatApn, Text(0x30, std::string("inter\0net", 9)), {"Access Point Name = inter"}},
         {FormatApn, Text(0x30, "internet", false), {"Access Point Name = internet"}},
         {FormatApn, Text(0x30, "caf\xe9"), {"Access Point Name = caf\xc3\xa9"}},
+        {FormatApn, Text(0x30, "\x80uro"), {"Access Point Name = \xe2\x82\xacuro"}}, // the PC's code page, not Latin-1
         {FormatGprsUsername, Text(0x31, "web"), {"GPRS Username = web"}},
         {FormatGprsPassword, Text(0x32, "s3cret"), {"GPRS Password = s3cret"}},
         {FormatFtpHost, Text(0x33, "ftp.example.net"), {"FTP Host = ftp.example.net"}},
