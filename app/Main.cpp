@@ -16,6 +16,7 @@
 #include "tools/Rtfm.h"
 #include "tools/Splashscreen.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -194,7 +195,9 @@ void TformMain::FormShow()
     rfTestPatrolSeconds = 8;
     pageMain->setCurrentWidget(tabRfTest);
     pageKvt->setCurrentWidget(tabRegion);
-    LoadRegistrySettings(this);
+    // A stored setting the port refuses (say a baud rate stored with the
+    // wrong type) is shown once; start-up goes on with the rest.
+    platform::Guarded([this] { LoadRegistrySettings(this); });
     portVigilator->SetBaudRate(br115200);
     timerPostShow->SetEnabled(true);
     opState = osIdle;
@@ -247,6 +250,10 @@ void TformMain::ShowUserGuideInfo()
         if (ShowRtfm(this) == 1)
             infoFormFlags |= 0x1;
     }
+    // Closed meanwhile (a termination signal while the reminder was up):
+    // the port stays closed.
+    if (closed_)
+        return;
     menuConnect->trigger();
 }
 
@@ -258,16 +265,30 @@ void TformMain::closeEvent(QCloseEvent* event)
 
 void TformMain::FormClose()
 {
-    txMsg.length = 3;
-    txMsg.data[0] = msgHostTag;
-    txMsg.data[1] = icCommsMode;
-    txMsg.data[2] = 0x00;
-    SendFrame(&txMsg, portVigilator);
-    SaveRegistrySettings(this);
-    portVigilator->Close();
+    closed_ = true;
+    // Each step on its own: a failure is shown and the steps after it still run.
+    platform::Guarded([this] {
+        txMsg.length = 3;
+        txMsg.data[0] = msgHostTag;
+        txMsg.data[1] = icCommsMode;
+        txMsg.data[2] = 0x00;
+        SendFrame(&txMsg, portVigilator); // written only while the port is open
+    });
+    platform::Guarded([this] { SaveRegistrySettings(this); });
+    platform::Guarded([this] { portVigilator->Close(); });
 }
 
 void TformMain::menuExitClick() { close(); }
+
+void TformMain::CloseOnSignal()
+{
+    close();
+    // A window in front (a message, the reminder) would keep the program
+    // running: it goes too, as if the user had closed it.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->close();
+}
 
 void TformMain::menuShowGuideClick()
 {
