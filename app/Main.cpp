@@ -18,10 +18,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTreeWidget>
 #include <QStatusBar>
 #include <algorithm>
 
@@ -63,6 +65,11 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     for (int c = 0; c < 11; ++c)
         if (columnWidths[c] > 0)
             viewDatabase->setColumnWidth(c, columnWidths[c]);
+    // A click on a column's header sorts the rows by it; all but the serial
+    // number column are centred.
+    viewDatabase->header()->setSectionsClickable(true);
+    for (int c = 1; c < 11; ++c)
+        viewDatabase->headerItem()->setTextAlignment(c, Qt::AlignCenter);
     for (QComboBox* combo : {comboHostTel, comboEngineerTel, comboAlarmTel})
         if (combo->lineEdit())
             combo->lineEdit()->setMaxLength(200);
@@ -116,6 +123,7 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     QObject::connect(menuExit, &QAction::triggered, this, [this] { platform::Guarded([this] { menuExitClick(); }); });
     QObject::connect(boxRepeaters, &QListWidget::itemDoubleClicked, this,
                      [this] { platform::Guarded([this] { boxRepeatersDblClick(); }); });
+    boxRepeaters->OnKeySelect = [this] { platform::Guarded([this] { boxRepeatersClick(); }); };
 
     // Constructor proper.
     InitMsg(txMsg);
