@@ -288,18 +288,9 @@ int PageWidth(QWidget* page)
     return page->width();
 }
 
-// A check box or radio button as wide as its caption and its mark: the
-// style's indicator and the spacing after it (and whatever else the style
-// asks for around them).
 void FitButton(QAbstractButton* button)
 {
-    const QStyle* style = button->style();
-    const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
-    const int mark = style->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth,
-                                        nullptr, button) +
-                     style->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing : QStyle::PM_CheckBoxLabelSpacing,
-                                        nullptr, button);
-    SetWidth(button, std::max(CaptionWidth(button, button->text()) + mark, button->sizeHint().width()));
+    SetWidth(button, MarkedCaptionWidth(button));
 }
 
 // Keeps a value control inside its tab, or left of the button beside it.
@@ -373,6 +364,17 @@ void FitSpecialMessages(TformMain& f)
 }
 
 } // namespace
+
+int MarkedCaptionWidth(const QAbstractButton* button)
+{
+    const QStyle* style = button->style();
+    const bool radio = qobject_cast<const QRadioButton*>(button) != nullptr;
+    const int mark = style->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth,
+                                        nullptr, button) +
+                     style->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing : QStyle::PM_CheckBoxLabelSpacing,
+                                        nullptr, button);
+    return std::max(CaptionWidth(button, button->text()) + mark, button->sizeHint().width());
+}
 
 int CaptionWidth(const QWidget* widget, const QString& caption)
 {
