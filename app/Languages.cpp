@@ -361,6 +361,11 @@ void FitSpecialMessages(TformMain& f)
     const int width = std::max(kDesign[0], Right(f.groupSleep) + 8);
     SetWidth(f.groupSpecialMessages, width);
     SetLeft(f.groupSpecialMessages, std::min(right, pageRight) - width);
+    // The lists beside it end before it rather than run under it.
+    for (QWidget* value : std::initializer_list<QWidget*>{f.comboPatrolDuration, f.comboSmsRxDuration})
+        if (value->geometry().intersects(f.groupSpecialMessages->geometry()))
+            ClipRight(value, f.groupSpecialMessages->x() - 8);
+    f.boxEcuUsesSerial->raise();
 }
 
 } // namespace
