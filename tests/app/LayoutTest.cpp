@@ -131,13 +131,6 @@ TEST_P(CaptionLayoutTest, EveryCaptionFitsItsControl)
 INSTANTIATE_TEST_SUITE_P(EnglishAndLonger, CaptionLayoutTest, ::testing::Values("", "Pseudo.dll"),
                          [](const auto& p) { return std::string(*p.param ? "Pseudo" : "English"); });
 
-TEST_F(MainWindowTest, ThePseudoLanguageIsLongerThanEnglish)
-{
-    TformMain& f = Create("Pseudo.dll");
-    ShowQuietly(f);
-    EXPECT_EQ(f.boxLowRf->text().toStdString(), "   [L\xC3\xB6\xC3\xB6w RF Thr\xC3\xA9\xC3\xA9sh\xC3\xB6\xC3\xB6ld]");
-}
-
 // ------------------------------------------------------------ typing
 
 TEST_F(MainWindowTest, ThresholdAndEcuNumberAreTypedInUpperCase)

@@ -119,21 +119,6 @@ TEST_F(EndToEnd, SelectingWithTheKeyboardRunsTheStepsOfAClick)
     EXPECT_EQ(form->rssiMisses, 2);
 }
 
-TEST_F(EndToEnd, SelectingWithTheMouseRunsTheSameSteps)
-{
-    sim->AddRepeater(1234567);
-    StartAndConnect();
-    Advance(200);
-    TRepeaterListBox* box = form->boxRepeaters;
-    ASSERT_EQ(box->count(), 1);
-    QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, box->visualItemRect(box->item(0)).center());
-    EXPECT_EQ(form->textSelectedRepeater->text().toStdString(), "0123-4567");
-    EXPECT_TRUE(form->btnDeploy->isEnabled());
-    QTest::mouseDClick(box->viewport(), Qt::LeftButton, {}, box->visualItemRect(box->item(0)).center());
-    EXPECT_EQ(form->textSelectedRepeater->text().toStdString(), "<None>");
-    EXPECT_FALSE(form->btnDeploy->isEnabled());
-}
-
 class DatabaseViewTest : public EndToEnd {
 protected:
     void SetUp() override
