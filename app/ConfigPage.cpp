@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QValidator>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -125,6 +126,17 @@ private:
     TformMain* form_;
 };
 
+// Turns what is typed into upper case; accepts everything else as it is.
+class UpperCaseValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
 } // namespace
 
 // ---------------------------------------------------------------- telephone book
@@ -139,6 +151,9 @@ std::string GetPhoneListItem(TformMain* form, uint16_t index)
 void AddNumberToLists(TformMain* form, const std::string& number)
 {
     const std::string wanted = StripBlanks(number);
+    // Blanks alone are no number.
+    if (wanted.empty())
+        return;
     for (int i = 0; i < form->comboHostTel->count(); ++i)
         if (StripBlanks(form->comboHostTel->itemText(i).toStdString()) == wanted)
             return;
@@ -261,6 +276,9 @@ void WireConfigPage(TformMain* form)
                          [form, combo](int) { platform::Guarded([form, combo] { comboHostTelClick(form, combo); }); });
     }
     form->textClearAll->installEventFilter(filter);
+    // The hexadecimal ECU number and the threshold are typed in upper case.
+    for (QLineEdit* edit : {form->editLowRfThresh, form->editEcuNum})
+        edit->setValidator(new UpperCaseValidator(edit));
     for (QPushButton* button : PhoneButtons(form))
         QObject::connect(button, &QPushButton::clicked, form,
                          [form, button] { platform::Guarded([form, button] { btnHostNumClick(form, button); }); });

@@ -353,8 +353,13 @@ protected:
         if (index.row() % 2 == 1)
             option->backgroundBrush = option->palette.brush(QPalette::Button);
         const int column = index.column();
-        const QAbstractItemModel* model = index.model();
-        if (column < 1 || model->columnCount() != 11)
+        if (column < 1)
+            return;
+        option->displayAlignment = Qt::AlignCenter;
+        // Only rows with exactly ten sub-items are coloured: each row counts its own.
+        const auto* view = qobject_cast<const QTreeWidget*>(parent());
+        const QTreeWidgetItem* row = view ? view->itemFromIndex(index) : nullptr;
+        if (!row || row->columnCount() - 1 != 10)
             return;
         const QString text = index.data().toString();
         const QColor red(255, 0, 0), green(0, 0x80, 0), nearlyBlack(1, 0, 0);
@@ -394,12 +399,21 @@ void TformMain::viewDatabaseColumnClick(int column)
     } else {
         sortAscending = sortAscending ? 0 : 1;
     }
+    // The selected rows and the current one stay so after the sort.
+    const QList<QTreeWidgetItem*> selected = viewDatabase->selectedItems();
+    QTreeWidgetItem* const current = viewDatabase->currentItem();
     QList<QTreeWidgetItem*> rows;
     while (viewDatabase->topLevelItemCount() > 0)
         rows.append(viewDatabase->takeTopLevelItem(0));
     std::stable_sort(rows.begin(), rows.end(),
                      [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return viewDatabaseCompare(a, b) < 0; });
     viewDatabase->addTopLevelItems(rows);
+    if (current)
+        viewDatabase->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    for (QTreeWidgetItem* row : selected)
+        row->setSelected(true);
+    if (current)
+        viewDatabase->scrollToItem(current);
 }
 
 int TformMain::viewDatabaseCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const

@@ -288,10 +288,9 @@ int PageWidth(QWidget* page)
     return page->width();
 }
 
-// A check box or radio button as wide as its caption and its mark.
 void FitButton(QAbstractButton* button)
 {
-    SetWidth(button, CaptionWidth(button, button->text()) + 19);
+    SetWidth(button, MarkedCaptionWidth(button));
 }
 
 // Keeps a value control inside its tab, or left of the button beside it.
@@ -331,7 +330,56 @@ void Attach(QWidget* spinner, const QWidget* field)
     spinner->setGeometry(Right(field), field->y(), spinner->width(), field->height());
 }
 
+// The special messages group of the engineering tab grows to its captions,
+// never below its design size, keeping its right edge inside the tab: the ECU
+// group as wide as its radio buttons, the two buttons as wide as their
+// captions, the sleep group after the ECU group.
+void FitSpecialMessages(TformMain& f)
+{
+    // The layout's widths, kept from the first pass: later passes (another
+    // language) start from them again.
+    auto design = [](QWidget* w) {
+        const QVariant kept = w->property("designWidth");
+        if (kept.isValid())
+            return kept.toInt();
+        w->setProperty("designWidth", w->width());
+        return w->width();
+    };
+    const int kDesign[] = {design(f.groupSpecialMessages), design(f.groupEcuEnable), design(f.btnEcuActive),
+                           design(f.groupSleep), design(f.btnSleep)};
+    const int right = Right(f.groupSpecialMessages);
+    const int pageRight = PageWidth(f.tabEngineering) - 4;
+    int ecu = kDesign[1];
+    for (QRadioButton* radio : {f.radioEcuActive, f.radioEcuInactive})
+        ecu = std::max(ecu, Right(radio) + 6);
+    SetWidth(f.btnEcuActive, std::max(kDesign[2], CaptionWidth(f.btnEcuActive, f.btnEcuActive->text()) + 24));
+    ecu = std::max(ecu, Right(f.btnEcuActive) + 6);
+    SetWidth(f.groupEcuEnable, ecu);
+    SetWidth(f.btnSleep, std::max(kDesign[4], CaptionWidth(f.btnSleep, f.btnSleep->text()) + 24));
+    SetLeft(f.groupSleep, Right(f.groupEcuEnable) + 6);
+    SetWidth(f.groupSleep, std::max(kDesign[3], Right(f.btnSleep) + 8));
+    const int width = std::max(kDesign[0], Right(f.groupSleep) + 8);
+    SetWidth(f.groupSpecialMessages, width);
+    SetLeft(f.groupSpecialMessages, std::min(right, pageRight) - width);
+    // The lists beside it end before it rather than run under it.
+    for (QWidget* value : std::initializer_list<QWidget*>{f.comboPatrolDuration, f.comboSmsRxDuration})
+        if (value->geometry().intersects(f.groupSpecialMessages->geometry()))
+            ClipRight(value, f.groupSpecialMessages->x() - 8);
+    f.boxEcuUsesSerial->raise();
+}
+
 } // namespace
+
+int MarkedCaptionWidth(const QAbstractButton* button)
+{
+    const QStyle* style = button->style();
+    const bool radio = qobject_cast<const QRadioButton*>(button) != nullptr;
+    const int mark = style->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth,
+                                        nullptr, button) +
+                     style->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing : QStyle::PM_CheckBoxLabelSpacing,
+                                        nullptr, button);
+    return std::max(CaptionWidth(button, button->text()) + mark, button->sizeHint().width());
+}
 
 int CaptionWidth(const QWidget* widget, const QString& caption)
 {
@@ -650,4 +698,6 @@ void ApplyLanguage(TformMain* form)
     for (QLineEdit* field : {f.editManualMsg1, f.editManualMsg2, f.editManualMsg3, f.editManualMsg4, f.editManualMsg5,
                              f.editManualMsg6, f.editManualMsg7, f.editManualMsg8})
         SetWidth(field, fieldWidth);
+
+    FitSpecialMessages(f);
 }

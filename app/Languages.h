@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class QAbstractButton;
 class QAction;
 class QMenu;
 class QWidget;
@@ -82,3 +83,8 @@ void ApplyLanguage(TformMain* form);
 
 // Width of a caption as `widget`'s font draws it, without the '&' accelerator marks.
 int CaptionWidth(const QWidget* widget, const QString& caption);
+
+// Width of a check box or radio button that shows the whole of its caption:
+// the caption, the style's indicator and the spacing after it (and whatever
+// else the style asks for around them).
+int MarkedCaptionWidth(const QAbstractButton* button);

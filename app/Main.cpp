@@ -16,11 +16,14 @@
 #include "tools/Rtfm.h"
 #include "tools/Splashscreen.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTreeWidget>
 #include <QStatusBar>
 #include <algorithm>
 
@@ -62,6 +65,11 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     for (int c = 0; c < 11; ++c)
         if (columnWidths[c] > 0)
             viewDatabase->setColumnWidth(c, columnWidths[c]);
+    // A click on a column's header sorts the rows by it; all but the serial
+    // number column are centred.
+    viewDatabase->header()->setSectionsClickable(true);
+    for (int c = 1; c < 11; ++c)
+        viewDatabase->headerItem()->setTextAlignment(c, Qt::AlignCenter);
     for (QComboBox* combo : {comboHostTel, comboEngineerTel, comboAlarmTel})
         if (combo->lineEdit())
             combo->lineEdit()->setMaxLength(200);
@@ -115,6 +123,7 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     QObject::connect(menuExit, &QAction::triggered, this, [this] { platform::Guarded([this] { menuExitClick(); }); });
     QObject::connect(boxRepeaters, &QListWidget::itemDoubleClicked, this,
                      [this] { platform::Guarded([this] { boxRepeatersDblClick(); }); });
+    boxRepeaters->OnKeySelect = [this] { platform::Guarded([this] { boxRepeatersClick(); }); };
 
     // Constructor proper.
     InitMsg(txMsg);
@@ -194,7 +203,9 @@ void TformMain::FormShow()
     rfTestPatrolSeconds = 8;
     pageMain->setCurrentWidget(tabRfTest);
     pageKvt->setCurrentWidget(tabRegion);
-    LoadRegistrySettings(this);
+    // A stored setting the port refuses (say a baud rate stored with the
+    // wrong type) is shown once; start-up goes on with the rest.
+    platform::Guarded([this] { LoadRegistrySettings(this); });
     portVigilator->SetBaudRate(br115200);
     timerPostShow->SetEnabled(true);
     opState = osIdle;
@@ -247,6 +258,10 @@ void TformMain::ShowUserGuideInfo()
         if (ShowRtfm(this) == 1)
             infoFormFlags |= 0x1;
     }
+    // Closed meanwhile (a termination signal while the reminder was up):
+    // the port stays closed.
+    if (closed_)
+        return;
     menuConnect->trigger();
 }
 
@@ -258,16 +273,30 @@ void TformMain::closeEvent(QCloseEvent* event)
 
 void TformMain::FormClose()
 {
-    txMsg.length = 3;
-    txMsg.data[0] = msgHostTag;
-    txMsg.data[1] = icCommsMode;
-    txMsg.data[2] = 0x00;
-    SendFrame(&txMsg, portVigilator);
-    SaveRegistrySettings(this);
-    portVigilator->Close();
+    closed_ = true;
+    // Each step on its own: a failure is shown and the steps after it still run.
+    platform::Guarded([this] {
+        txMsg.length = 3;
+        txMsg.data[0] = msgHostTag;
+        txMsg.data[1] = icCommsMode;
+        txMsg.data[2] = 0x00;
+        SendFrame(&txMsg, portVigilator); // written only while the port is open
+    });
+    platform::Guarded([this] { SaveRegistrySettings(this); });
+    platform::Guarded([this] { portVigilator->Close(); });
 }
 
 void TformMain::menuExitClick() { close(); }
+
+void TformMain::CloseOnSignal()
+{
+    close();
+    // A window in front (a message, the reminder) would keep the program
+    // running: it goes too, as if the user had closed it.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->close();
+}
 
 void TformMain::menuShowGuideClick()
 {

@@ -81,6 +81,8 @@ public:
     void ShowConfigurationTab(bool show);
     void ShowEngineeringTab(bool show);
     void menuExitClick();
+    // A termination signal (logout, shutdown, Ctrl+C): closes as the close box does.
+    void CloseOnSignal();
     void menuConnectClick();
     void menuShowGuideClick();
     void menuReadConfigClick(); // tools/Readconfig.cpp
@@ -166,6 +168,7 @@ private:
     QLabel* statusText_ = nullptr;
     bool simplePanel_ = true;
     bool shown_ = false;
+    bool closed_ = false; // the close handler has run
     bool leftInDriver_ = false; // the ring buffer was full: bytes wait in the driver
 };
 

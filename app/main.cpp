@@ -2,18 +2,28 @@
 // loop. An exception that gets this far is shown by the exception display.
 #include "app/Main.h"
 #include "platform/ExceptionDisplay.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("Vantelox SMS Repeater Installation Utility");
+    // The title is the main window's own caption. No application display
+    // name: the platform would append it to the title of every window.
     int result = 0;
     try {
         formMain = new TformMain();
-        formMain->show();
-        result = QApplication::exec();
+        {
+            // From here a logout, a shutdown or Ctrl+C closes the program the
+            // way its close box does.
+            platform::TerminationSignals watcher([](int) {
+                if (formMain)
+                    formMain->CloseOnSignal();
+            });
+            formMain->show();
+            result = QApplication::exec();
+        }
         delete formMain;
         formMain = nullptr;
     } catch (...) {

@@ -258,6 +258,17 @@ std::string ResourceLibrary::LoadString(uint32_t id) const
     return StringInBlock(Bytes{bytes_.data() + blockOffset, dataSize}, id % 16);
 }
 
+namespace {
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b)
+{
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+} // namespace
+
 std::string FindLibraryFile(const std::string& fileName)
 {
     if (fileName.empty())
@@ -274,6 +285,16 @@ std::string FindLibraryFile(const std::string& fileName)
         const fs::path candidate = folder / fileName;
         if (fs::is_regular_file(candidate, ec))
             return candidate.string();
+        // Names are compared as Windows does, whatever their case
+        // ("LANGUAGES.DLL", "languages.dll"); of several, the first by name.
+        std::string found;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (SameNameIgnoringCase(name, fileName) && it->is_regular_file(ec) && (found.empty() || name < found))
+                found = name;
+        }
+        if (!found.empty())
+            return (folder / found).string();
     }
     return {};
 }

@@ -43,7 +43,7 @@ private:
 
 // Where the program looks for a library file of this name: beside the running
 // executable (/proc/self/exe's folder), then the current directory; "" when neither
-// has it.
+// has it. The name's case does not matter, as on Windows.
 std::string FindLibraryFile(const std::string& fileName);
 
 }  // namespace platform

@@ -40,7 +40,7 @@ TformRTFM::TformRTFM(TformMain* owner) : QDialog(owner), form_(owner)
 
     // Layout around the texts of the current language.
     btnOk->resize(std::max(75, CaptionWidth(btnOk, btnOk->text()) + 48), btnOk->height());
-    checkNoShow->resize(CaptionWidth(checkNoShow, checkNoShow->text()) + 19, checkNoShow->height());
+    checkNoShow->resize(MarkedCaptionWidth(checkNoShow), checkNoShow->height());
     int widest = 0;
     for (QWidget* w : {static_cast<QWidget*>(labelInfo1), static_cast<QWidget*>(labelInfo2),
                        static_cast<QWidget*>(labelUserGuide), static_cast<QWidget*>(checkNoShow)})

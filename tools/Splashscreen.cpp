@@ -5,7 +5,10 @@
 #include "platform/Modal.h"
 
 #include <QGuiApplication>
+#include <QBitmap>
+#include <QFontMetrics>
 #include <QScreen>
+#include <QStyle>
 
 namespace {
 constexpr const char* kVersion = "V1.01";
@@ -15,12 +18,14 @@ constexpr uint32_t kShowMs = 3000;
 
 TformSplash::TformSplash(TformMain* owner) : QDialog(owner)
 {
+    Q_INIT_RESOURCE(resources); // the picture, also when no main window was built
     setupUi(this);
-    // No border, and the window itself is see-through: only the picture and
-    // the two labels show.
+    // No border, and only the picture and the two texts show. The window is
+    // cut to their shape rather than drawn see-through: a see-through window
+    // is black on an X server without a compositor.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(784, 468);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/images/splash.png")));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
@@ -39,6 +44,7 @@ TformSplash::TformSplash(TformMain* owner) : QDialog(owner)
     labelVersion->move(labelVersion->x(), labelAppName->y() + labelAppName->height());
     const std::string suffix = owner ? owner->captionSuffix : std::string();
     labelVersion->setText(QString::fromStdString(std::string(kVersion) + "." + suffix));
+    setMask(ShownRegion());
 
     timerKill = new TTimer(this);
     timerKill->SetName("timerKill");
@@ -47,6 +53,26 @@ TformSplash::TformSplash(TformMain* owner) : QDialog(owner)
 }
 
 TformSplash::~TformSplash() = default;
+
+QRegion TformSplash::ShownRegion() const
+{
+    // The picture where it is not transparent...
+    QRegion shown;
+    const QPixmap picture = Image1->pixmap();
+    if (!picture.isNull()) {
+        const QRect at = QStyle::alignedRect(Qt::LeftToRight, Image1->alignment(), picture.size(), Image1->geometry());
+        shown += QRegion(picture.mask()).translated(at.topLeft());
+    }
+    // ...and the texts, each on a band of the window's colour a little
+    // larger than its lines, so that it reads on any desktop.
+    constexpr int kMargin = 6;
+    for (const QLabel* label : {labelAppName, labelVersion}) {
+        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        const QRect text = QFontMetrics(label->font()).boundingRect(label->contentsRect(), flags, label->text());
+        shown += text.translated(label->pos()).adjusted(-kMargin, -kMargin / 2, kMargin, kMargin / 2) & rect();
+    }
+    return shown;
+}
 
 void TformSplash::timerKillTimer(QObject*)
 {

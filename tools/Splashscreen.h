@@ -6,6 +6,7 @@
 #include "ui_Splashscreen.h"
 
 #include <QDialog>
+#include <QRegion>
 
 class TformMain;
 
@@ -17,6 +18,8 @@ public:
     ~TformSplash() override;
 
     TTimer* timerKill = nullptr;
+    // What of the window shows: the picture's opaque pixels and the two texts.
+    QRegion ShownRegion() const;
     void timerKillTimer(QObject* Sender);
 };
 

@@ -144,7 +144,7 @@ TEST(UserGuideWindow, EnglishTextsAndLayoutAroundThem)
     EXPECT_EQ(S(window.checkNoShow->text()), "Do not show this message again");
 
     EXPECT_EQ(window.btnOk->width(), std::max(75, CaptionWidth(window.btnOk, "O&K") + 48));
-    EXPECT_EQ(window.checkNoShow->width(), CaptionWidth(window.checkNoShow, window.checkNoShow->text()) + 19);
+    EXPECT_EQ(window.checkNoShow->width(), MarkedCaptionWidth(window.checkNoShow));
     const int widest = std::max({window.labelInfo1->width(), window.labelInfo2->width(),
                                  window.labelUserGuide->width(), window.checkNoShow->width()});
     const int client = window.labelInfo1->x() + widest + 32;

@@ -498,7 +498,7 @@ TEST_F(LanguagesOnMainWindow, ConfigurationTabsKeepOneValueColumnRightOfTheWides
     f.langStrings[87] = "Patrol days, with a much longer caption";
     ApplyLanguage(&f);
 
-    EXPECT_EQ(f.boxPatrolDays->width(), CaptionWidth(f.boxPatrolDays, f.boxPatrolDays->text()) + 19);
+    EXPECT_EQ(f.boxPatrolDays->width(), f.boxPatrolDays->sizeHint().width()); // the style's mark and spacing
     const int x = f.boxPatrolTime->x() + f.boxPatrolDays->width() + 32;
     EXPECT_EQ(f.comboPatrolHour->x(), x);
     EXPECT_EQ(f.comboRetryHour->x(), x);

@@ -63,39 +63,6 @@ TEST_F(EndToEnd, ClockOnSelectionOnlyWhileIdle)
     form->opState = osIdle;
 }
 
-TEST_F(EndToEnd, DatabaseViewSortsByTheClickedColumn)
-{
-    Start();
-    QTreeWidget* view = form->viewDatabase;
-    auto row = [&](const char* serial, const char* signal, qint64 patrol, const char* level) {
-        auto* item = new QTreeWidgetItem(view);
-        item->setText(0, serial);
-        item->setText(1, signal);
-        item->setText(3, "t");
-        item->setData(3, Qt::UserRole, patrol);
-        item->setText(5, level);
-    };
-    row("B", "19%", 300, "200");
-    row("A", "7%", 100, "-1"); // read as the byte 255
-    row("C", "x", 200, "3");
-    auto order = [&] {
-        std::string s;
-        for (int i = 0; i < view->topLevelItemCount(); ++i)
-            s += view->topLevelItem(i)->text(0).toStdString();
-        return s;
-    };
-    form->viewDatabaseColumnClick(3);
-    EXPECT_EQ(order(), "ACB") << "oldest patrol first";
-    form->viewDatabaseColumnClick(3);
-    EXPECT_EQ(order(), "BCA") << "then newest first";
-    form->viewDatabaseColumnClick(1);
-    EXPECT_EQ(order(), "CAB") << "another column sorts ascending; no digits reads as 0";
-    form->viewDatabaseColumnClick(5);
-    EXPECT_EQ(order(), "CBA");
-    form->viewDatabaseColumnClick(0);
-    EXPECT_EQ(order(), "ABC");
-}
-
 TEST_F(JobsEndToEnd, OneCalibrationQuestionAtATime)
 {
     repeater->SetCalibrationError(true);

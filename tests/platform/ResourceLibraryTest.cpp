@@ -769,3 +769,43 @@ TEST(ResourceLibraryFind, TheExecutablesFolderComesFirst)
     ASSERT_FALSE(found.empty());
     EXPECT_TRUE(fs::equivalent(found, besideExe.Path()));
 }
+
+TEST(ResourceLibraryFind, TheNamesCaseDoesNotMatter)
+{
+    const std::string name = UniqueName("KvtCaseLibrary");
+    auto upper = name, lower = name;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    for (const std::string& stored : {upper, lower}) {
+        TempDir dir;
+        WriteText(dir.File(stored), "MZ");
+        std::string found;
+        {
+            ChangeDir cd(dir.Path());
+            found = FindLibraryFile(name);
+        }
+        ASSERT_FALSE(found.empty()) << stored;
+        EXPECT_EQ(fs::path(found).filename().string(), stored);
+    }
+}
+
+TEST(ResourceLibraryFind, TheExactNameWinsAndAFolderNeverCounts)
+{
+    const std::string name = UniqueName("KvtCaseLibrary");
+    auto upper = name;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    TempDir dir;
+    fs::create_directory(dir.File(upper));
+    std::string found;
+    {
+        ChangeDir cd(dir.Path());
+        found = FindLibraryFile(name);
+    }
+    EXPECT_EQ(found, "") << "a folder of that name is no library";
+    WriteText(dir.File(name), "MZ");
+    {
+        ChangeDir cd(dir.Path());
+        found = FindLibraryFile(name);
+    }
+    EXPECT_EQ(fs::path(found).filename().string(), name);
+}
