@@ -166,6 +166,8 @@ private:
     bool shown_ = false;
     bool leftInDriver_ = false; // the ring buffer was full: bytes wait in the driver
     int64_t lastRxMs_ = 0;      // when bytes last came into the ring buffer
+    int64_t lastServiceMs_ = -1000000; // when the receive service last ran
+    bool serviceQueued_ = false;       // its first tick after a sleep is on its way
     bool linkFailureShown_ = false;
     bool linkFailureQueued_ = false;
     bool linkFailureGone_ = false;

@@ -59,9 +59,23 @@ void TformMain::portVigilatorRxChar(QObject*, int32_t Count)
         SetBrush(ledRx, kLampLime);
         timerLedRx->SetEnabled(true);
     }
-    // The receive service sleeps while nothing waits; bytes wake it.
-    if (rxRing->Count() > 0 || leftInDriver_)
+    // The receive service sleeps while nothing waits; bytes wake it. Its
+    // first tick runs as soon as this event is over, unless the last one was
+    // less than a tick ago: frames still go at most one a tick.
+    if ((rxRing->Count() > 0 || leftInDriver_) && !timerRxService->Enabled()) {
         timerRxService->SetEnabled(true);
+        if (platform::MonotonicMs() - lastServiceMs_ >= int64_t(timerRxService->Interval()) && !serviceQueued_) {
+            serviceQueued_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    serviceQueued_ = false;
+                    if (timerRxService->Enabled())
+                        platform::Guarded([this] { timerRxServiceTimer(timerRxService); });
+                },
+                Qt::QueuedConnection);
+        }
+    }
 }
 
 // Moves waiting bytes into the ring buffer. Never more than fits: the rest
@@ -97,6 +111,7 @@ void TformMain::ReadFromPort(int32_t count)
 
 void TformMain::timerRxServiceTimer(QObject*)
 {
+    lastServiceMs_ = platform::MonotonicMs();
     TMsgRecord msg;
     const bool stalled = platform::MonotonicMs() - lastRxMs_ >= kFrameStallMs;
     const TFrameResult result = TakeFrame(*rxRing, msg, stalled);
