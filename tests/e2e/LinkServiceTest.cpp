@@ -103,6 +103,25 @@ TEST_F(EndToEnd, OneFrameATickAlsoAfterABadHeader)
     EXPECT_FALSE(form->imageBattery50->isHidden()) << "the second frame in the next tick, 20 ms later";
 }
 
+TEST_F(EndToEnd, FrameCutInsideItsChecksumEscapePairWaitsForTheRest)
+{
+    StartAndConnect();
+    Advance(300);
+    // Keep-alive 3A 02 1B 85 (7045 mV): its checksum is 0x24, sent as AA FE.
+    const sim::Bytes frame = KeepAlive(7045);
+    ASSERT_EQ(frame.size(), 9u);
+    ASSERT_EQ(frame[7], 0xAA);
+    ASSERT_EQ(frame[8], 0xFE);
+    sim->WriteNow(sim::Bytes(frame.begin(), frame.end() - 1));
+    Advance(100);
+    EXPECT_TRUE(form->imageBattery75->isHidden()) << "not taken while the pair is cut";
+    EXPECT_EQ(form->rxRing->Count(), 8u);
+    sim->WriteNow({0xFE});
+    Advance(20);
+    EXPECT_FALSE(form->imageBattery75->isHidden()) << "taken once the pair is whole";
+    EXPECT_EQ(form->rxRing->Count(), 0u);
+}
+
 TEST_F(EndToEnd, ReceiveServiceSleepsWhileNothingWaits)
 {
     StartAndConnect();
