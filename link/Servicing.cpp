@@ -22,11 +22,6 @@ namespace {
 // An incomplete frame whose bytes have stopped arriving this long is given up.
 constexpr int64_t kFrameStallMs = 200;
 
-} // namespace
-
-
-namespace {
-
 const QColor kLampRed(255, 0, 0);
 const QColor kLampDarkRed(0x51, 0, 0);
 const QColor kLampLime(0, 255, 0);
@@ -70,8 +65,12 @@ void TformMain::portVigilatorRxChar(QObject*, int32_t Count)
                 this,
                 [this] {
                     serviceQueued_ = false;
-                    if (timerRxService->Enabled())
-                        platform::Guarded([this] { timerRxServiceTimer(timerRxService); });
+                    if (!timerRxService->Enabled())
+                        return;
+                    // The next tick comes a whole interval after this one.
+                    timerRxService->SetEnabled(false);
+                    timerRxService->SetEnabled(true);
+                    platform::Guarded([this] { timerRxServiceTimer(timerRxService); });
                 },
                 Qt::QueuedConnection);
         }

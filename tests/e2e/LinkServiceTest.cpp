@@ -112,11 +112,11 @@ TEST_F(EndToEnd, FrameCutInsideItsChecksumEscapePairWaitsForTheRest)
     ASSERT_EQ(frame.size(), 9u);
     ASSERT_EQ(frame[7], 0xAA);
     ASSERT_EQ(frame[8], 0xFE);
-    sim->WriteNow(sim::Bytes(frame.begin(), frame.end() - 1));
+    sim->SendRaw(sim::Bytes(frame.begin(), frame.end() - 1));
     Advance(100);
     EXPECT_TRUE(form->imageBattery75->isHidden()) << "not taken while the pair is cut";
     EXPECT_EQ(form->rxRing->Count(), 8u);
-    sim->WriteNow({0xFE});
+    sim->SendRaw({0xFE});
     Advance(20);
     EXPECT_FALSE(form->imageBattery75->isHidden()) << "taken once the pair is whole";
     EXPECT_EQ(form->rxRing->Count(), 0u);
