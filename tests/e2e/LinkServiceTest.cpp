@@ -206,31 +206,6 @@ TEST_F(JobsEndToEnd, NoiseBeforeARelayReplyCostsNoResend)
     EXPECT_TRUE(dialogs.empty());
 }
 
-TEST_F(JobsEndToEnd, RandomNoiseThenAValidReplyIsTakenOnItsFirstCopy)
-{
-    uint32_t x = 88172645u;
-    auto next = [&x] {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        return x;
-    };
-    for (int round = 0; round < 20; ++round) {
-        sim::Bytes noise(1 + next() % 300);
-        for (auto& b : noise)
-            b = uint8_t(next() % 3 == 0 ? 0x24 : next());
-        sim->ClearReceived();
-        sim->SendRaw(noise);
-        Advance(100);
-        form->opState = osSleep;
-        QueueSleep(form);
-        Advance(1000);
-        EXPECT_EQ(form->opState, osIdle) << "round " << round;
-        EXPECT_EQ(sim->RelaysWithCommand(0xD4).size(), 1u) << "round " << round;
-    }
-    EXPECT_TRUE(dialogs.empty());
-}
-
 TEST_F(JobsEndToEnd, KeepAliveReplyLeavesALostPollGuarded)
 {
     form->EnableControls(false);

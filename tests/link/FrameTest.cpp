@@ -269,20 +269,6 @@ TEST(FrameExtract, NoiseBeforeAShortReplyCostsOnlyTheNoise)
     }
 }
 
-TEST(FrameExtract, StalledPartialFrameIsGivenUp)
-{
-    TRingBuffer ring(2048);
-    TMsgRecord m;
-    Put(ring, {0x24, 0x04});
-    EXPECT_EQ(TakeFrame(ring, m), TFrameResult::frNone);
-    EXPECT_EQ(TakeFrame(ring, m, true), TFrameResult::frNone);
-    EXPECT_EQ(ring.Count(), 0u);
-    Put(ring, {0x24, 0x08, 0x00, 0x78, 0xAA});
-    EXPECT_EQ(TakeFrame(ring, m), TFrameResult::frIncomplete);
-    EXPECT_EQ(TakeFrame(ring, m, true), TFrameResult::frNone);
-    EXPECT_EQ(ring.Count(), 0u);
-}
-
 TEST(FrameExtract, RandomNoiseNeverCostsTheValidFrameAfterIt)
 {
     // Seeded and bounded: any noise, then one valid frame that arrives whole.
