@@ -93,6 +93,8 @@ public:
     void timerLedTxTimer(QObject* Sender);
     void timerLedRxTimer(QObject* Sender);
     void LightTxLamp();
+    // The port reports that its device has gone away (hang-up).
+    void portVigilatorError(QObject* Sender, TComErrors Errors);
 
     // ---- the outstanding request and the jobs
     void StartLinkTimer(uint32_t intervalMs);
@@ -104,6 +106,13 @@ public:
     void timerConnectionManagerTimer(QObject* Sender);
     void timerMsgTimeoutTimer(QObject* Sender);
     void timerTextFlashTimer(QObject* Sender);
+    // The link has failed: the entry in progress gets the red cross, any job
+    // ends, and one error box tells the user. A device that has gone away
+    // also closes the port and stops the periodic senders ("NOT CONNECTED").
+    void LinkFailed(bool deviceGone);
+    // LinkFailed, once the running handler has returned; failures that come
+    // together are handled together.
+    void QueueLinkFailure(bool deviceGone);
 
     // ---- the interface unit
     void timerGeneralTimer(QObject* Sender);
@@ -170,9 +179,22 @@ private:
     bool shown_ = false;
     bool closed_ = false; // the close handler has run
     bool leftInDriver_ = false; // the ring buffer was full: bytes wait in the driver
+    int64_t lastRxMs_ = 0;      // when bytes last came into the ring buffer
+    int64_t lastServiceMs_ = -1000000; // when the receive service last ran
+    bool serviceQueued_ = false;       // its first tick after a sleep is on its way
+    bool linkFailureShown_ = false;
+    bool linkFailureQueued_ = false;
+    bool linkFailureGone_ = false;
 };
 
 extern TformMain* formMain;
+
+// A write or read error of these codes means the device has gone away.
+bool LinkDeviceGone(int32_t error);
+// Whether a valid frame stops the link retry timer in this state: the
+// comms-mode reply alone while the handshake waits for it, a poll reply
+// alone in the polling states, any frame otherwise.
+bool FrameStopsLinkTimer(uint8_t state, const TMsgRecord& msg);
 
 class QPushButton;
 // The telephone-list buttons' two modes.

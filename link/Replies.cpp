@@ -1,3 +1,5 @@
+#include "link/Replies.h"
+
 #include "app/ConfigItems.h"
 #include "app/Languages.h"
 #include "app/Main.h"
@@ -45,7 +47,14 @@ bool AddressIs(const TMsgRecord* m, int at, const uint8_t addr[3])
 // is never read past its end.
 bool Is(const TMsgRecord* m, int len, uint8_t code) { return m->length == len && m->data[1] == code; }
 
-// The states in which the program waits for the interface unit's poll replies.
+void Deployed(TformMain* form)
+{
+    ShowReplyDialog(GetLangString(form, 232, "SMS Repeater Successfully Deployed"),
+                    platform::MsgDlgType::Information, platform::mbOK);
+}
+
+} // namespace
+
 bool WaitsForPoll(uint8_t state)
 {
     switch (state) {
@@ -68,13 +77,36 @@ bool WaitsForPoll(uint8_t state)
     }
 }
 
-void Deployed(TformMain* form)
+TPollStep PollReplyStep(uint8_t state, const TMsgRecord& msg, const uint8_t address[3])
 {
-    ShowReplyDialog(GetLangString(form, 232, "SMS Repeater Successfully Deployed"),
-                    platform::MsgDlgType::Information, platform::mbOK);
+    // Only a state that waits for the interface unit polls again: a late or
+    // duplicate poll reply must never overwrite the request in txMsg, which
+    // the retry timers resend.
+    const bool repoll = WaitsForPoll(state);
+    if (msg.length < 16) {
+        switch (state) {
+        case osPatrolPoll: return {osPatrolOutcome, TPollOutcome::poNone, repoll};
+        case osLogOnPoll: return {osLogOnOutcome, TPollOutcome::poNone, repoll};
+        case osTestSmsPoll: return {osTestSmsOutcome, TPollOutcome::poNone, repoll};
+        case osLogOffPoll: return {osLogOffOutcome, TPollOutcome::poNone, repoll};
+        case osTestFtpPoll: return {osTestFtpOutcome, TPollOutcome::poNone, repoll};
+        case osDeployLogOffPoll: return {osDeployLogOffOutcome, TPollOutcome::poNone, repoll};
+        default: return {state, TPollOutcome::poNone, repoll};
+        }
+    }
+    if (!AddressIs(&msg, 4, address))
+        return {state, TPollOutcome::poNone, repoll}; // another repeater's report
+    switch (state) {
+    case osCalibrationCheck: return {state, TPollOutcome::poCalibration, false};
+    case osPatrolOutcome: return {state, TPollOutcome::poPatrol, false};
+    case osLogOnOutcome: return {state, TPollOutcome::poLogOn, false};
+    case osTestSmsOutcome: return {state, TPollOutcome::poTestSms, false};
+    case osTestFtpOutcome: return {state, TPollOutcome::poTestFtp, false};
+    case osLogOffOutcome:
+    case osDeployLogOffOutcome: return {state, TPollOutcome::poLogOff, false};
+    default: return {state, TPollOutcome::poNone, repoll};
+    }
 }
-
-} // namespace
 
 void SendPoll(TformMain* form)
 {
@@ -130,24 +162,13 @@ std::string ElapsedTimeText(TformMain* form, double days)
 
 void ProcessPollReply(TformMain* form, const TMsgRecord* msg)
 {
-    // Only a state that waits for the interface unit polls again: a late or
-    // duplicate poll reply must never overwrite the request in txMsg, which
-    // the retry timers resend.
-    bool repoll = WaitsForPoll(form->opState);
-    if (msg->length < 16) {
-        switch (form->opState) {
-        case osPatrolPoll: form->opState = osPatrolOutcome; break;
-        case osLogOnPoll: form->opState = osLogOnOutcome; break;
-        case osTestSmsPoll: form->opState = osTestSmsOutcome; break;
-        case osLogOffPoll: form->opState = osLogOffOutcome; break;
-        case osTestFtpPoll: form->opState = osTestFtpOutcome; break;
-        case osDeployLogOffPoll: form->opState = osDeployLogOffOutcome; break;
-        default: break;
-        }
-    } else if (AddressIs(msg, 4, form->repeaterAddr)) {
+    const TPollStep step = PollReplyStep(form->opState, *msg, form->repeaterAddr);
+    form->opState = step.state;
+    bool repoll = step.repoll;
+    if (step.outcome != TPollOutcome::poNone) {
         const uint8_t outcome = msg->data[2];
-        switch (form->opState) {
-        case osCalibrationCheck:
+        switch (step.outcome) {
+        case TPollOutcome::poCalibration:
             if (replyDialogOpen)
                 return; // the question is already being asked
             repoll = false;
@@ -173,13 +194,13 @@ void ProcessPollReply(TformMain* form, const TMsgRecord* msg)
                 form->EndOperation();
             }
             break;
-        case osPatrolOutcome:
+        case TPollOutcome::poPatrol:
             repoll = false;
             Status(form, 226, "Patrol complete");
             InfoBeep();
             form->EndOperation();
             break;
-        case osLogOnOutcome:
+        case TPollOutcome::poLogOn:
             repoll = false;
             if (outcome & 0x01) {
                 Status(form, 227, "Log-on successful");
@@ -192,7 +213,7 @@ void ProcessPollReply(TformMain* form, const TMsgRecord* msg)
             }
             form->EndOperation();
             break;
-        case osTestSmsOutcome:
+        case TPollOutcome::poTestSms:
             repoll = false;
             if (outcome & 0x02) {
                 Status(form, 230, "SMS Successfully Sent");
@@ -203,7 +224,7 @@ void ProcessPollReply(TformMain* form, const TMsgRecord* msg)
             }
             form->EndOperation();
             break;
-        case osTestFtpOutcome:
+        case TPollOutcome::poTestFtp:
             repoll = false;
             if (outcome & 0x10) {
                 Status(form, 301, "FTP Test Successful");
@@ -214,8 +235,7 @@ void ProcessPollReply(TformMain* form, const TMsgRecord* msg)
             }
             form->EndOperation();
             break;
-        case osLogOffOutcome:
-        case osDeployLogOffOutcome: {
+        case TPollOutcome::poLogOff: {
             if (replyDialogOpen)
                 return;
             repoll = false;

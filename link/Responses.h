@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/Replies.h"
+
 class TformMain;
 struct TMsgRecord;
 
@@ -27,20 +29,6 @@ void ProcessRxMessage(TformMain* form, const TMsgRecord* msg);
 void ProcessCommsSetReply(TformMain* form, const TMsgRecord* msg);
 void ProcessKeepAliveReply(TformMain* form, const TMsgRecord* msg);
 void ProcessDiscoverReply(TformMain* form, const TMsgRecord* msg);
-// The job replies: the interface unit's poll reports and the relayed
-// repeater replies.
-void ProcessPollReply(TformMain* form, const TMsgRecord* msg);
-void ProcessRepeaterReply(TformMain* form, const TMsgRecord* msg);
-
-// Polls the interface unit for the report of a job (txMsg = C0 '-'), guarded
-// by the link retry timer at 250 ms alone.
-void SendPoll(TformMain* form);
-
-// "Logon Failed - " and the reason of a failed GSM log-on.
-std::string GsmErrorText(TformMain* form, uint8_t reason);
-// The time a job took, as its completion text shows it: "2 minutes, 7.045 seconds".
-std::string ElapsedTimeText(TformMain* form, double days);
-
 // The clock record's time: the PC's local date and time as seconds since
 // 1 January 1970, without time-zone conversion, to the nearest second.
 uint32_t LocalUnixTime();

@@ -45,44 +45,71 @@ void SendFrame(const TMsgRecord* msg, TComPort* port)
 {
     if (!port->Connected() || msg->length > kMaxMsgData)
         return;
-    port->WriteStr(EncodeFrame(*msg));
+    try {
+        port->WriteStr(EncodeFrame(*msg));
+    } catch (const EComPort& e) {
+        if (LinkWriteFailed(port, e))
+            return;
+        throw;
+    }
     if (formMsgLog)
         LogFrame(formMsgLog, msg);
 }
 
-TFrameResult ExtractFrame(TRingBuffer& ring, TMsgRecord& msg)
+namespace {
+
+// Gives up the frame at the head: its start byte, then every byte up to the
+// next 0x24.
+void GiveUpStartByte(TRingBuffer& ring)
+{
+    ring.Skip(1);
+    uint8_t b;
+    while (ring.Count() > 0 && ring.Peek(&b, 1) == 1 && b != 0x24)
+        ring.Skip(1);
+}
+
+} // namespace
+
+TFrameResult ExtractFrame(TRingBuffer& ring, TMsgRecord& msg, bool stalled)
 {
     const uint32_t count = ring.Count();
-    if (count < 3)
+    if (count < 3) {
+        if (stalled && count > 0) {
+            GiveUpStartByte(ring);
+            return TFrameResult::frBroken;
+        }
         return TFrameResult::frNone;
+    }
     uint8_t head[3];
     ring.Peek(head, 3);
     if (head[0] != 0x24 || head[1] < 3 || head[1] > 250 || head[2] >= 0x20) {
-        ring.Skip(1);
-        uint8_t b;
-        while (ring.Count() > 0 && ring.Peek(&b, 1) == 1 && b != 0x24)
-            ring.Skip(1);
+        GiveUpStartByte(ring);
         return TFrameResult::frBadHeader;
     }
     // The frame is taken only once all its wire bytes are here: an escape
     // pair counts two, and an 0xAA whose follower has not come yet leaves it
-    // incomplete.
+    // incomplete. A 0x24 met on the way is the start of a later frame.
     const uint32_t logical = uint32_t(head[1]) - 1;
     uint8_t wire[3 + 2 * 250];
     const uint32_t have = ring.Peek(wire, 3 + 2 * logical);
     uint32_t at = 3;
     for (uint32_t i = 0; i < logical; ++i) {
-        if (at >= have)
-            return TFrameResult::frIncomplete;
-        if (wire[at] == 0xAA) {
-            if (at + 1 >= have)
-                return TFrameResult::frIncomplete;
-            at += (wire[at + 1] == 0xFE || wire[at + 1] == 0x22) ? 2 : 1;
-        } else {
-            at += 1;
+        if (at < have && wire[at] == 0x24) {
+            GiveUpStartByte(ring);
+            return TFrameResult::frBroken;
         }
+        if (at >= have || (wire[at] == 0xAA && at + 1 >= have)) {
+            if (stalled) {
+                GiveUpStartByte(ring);
+                return TFrameResult::frBroken;
+            }
+            return TFrameResult::frIncomplete;
+        }
+        if (wire[at] == 0xAA)
+            at += (wire[at + 1] == 0xFE || wire[at + 1] == 0x22) ? 2 : 1;
+        else
+            at += 1;
     }
-    msg.length = uint16_t(head[1] - 2);
     uint8_t sum = head[2];
     uint32_t pos = 3;
     for (uint32_t i = 0; i < logical; ++i) {
@@ -92,6 +119,21 @@ TFrameResult ExtractFrame(TRingBuffer& ring, TMsgRecord& msg)
         msg.data[i] = b;
         sum = uint8_t(sum + b);
     }
+    if (sum != 0) {
+        GiveUpStartByte(ring);
+        return TFrameResult::frBadChecksum;
+    }
+    msg.length = uint16_t(head[1] - 2);
     ring.Skip(pos);
-    return sum == 0 ? TFrameResult::frFrame : TFrameResult::frBadChecksum;
+    return TFrameResult::frFrame;
+}
+
+TFrameResult TakeFrame(TRingBuffer& ring, TMsgRecord& msg, bool stalled)
+{
+    // Every pass that discards consumes at least one byte, so this ends.
+    for (;;) {
+        const TFrameResult r = ExtractFrame(ring, msg, stalled);
+        if (r == TFrameResult::frFrame || r == TFrameResult::frIncomplete || r == TFrameResult::frNone)
+            return r;
+    }
 }

@@ -810,7 +810,9 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
 
         // Nothing yet: sleep until the device, a stop or a mask change wakes
         // us. Line changes and stale data are sampled.
-        const bool sample = wantLines || wantCounts || (waiting > 0 && !fresh) || d->txPending;
+        // A finished write matters only to a wait for evTxEmpty: without it
+        // the thread would wake every 20 ms for as long as the port is open.
+        const bool sample = wantLines || wantCounts || (waiting > 0 && !fresh) || ((mask & evbTxEmpty) && d->txPending);
         int wait = sample ? 20 : -1;
         if (end >= 0) {
             const int64_t left = std::max<int64_t>(end - NowMs(), 0);

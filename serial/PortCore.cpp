@@ -1115,8 +1115,15 @@ void TComThread::Execute()
     try {
         for (;;) {
             uint32_t mask = 0;
-            if (comm::WaitEvent(handle, &stopEvent_, -1, &mask) != comm::WaitResult::Fired)
-                break; // stopped, or the device failed (hang-up)
+            const comm::WaitResult waited = comm::WaitEvent(handle, &stopEvent_, -1, &mask);
+            if (waited == comm::WaitResult::Failed && DeviceGone(comm::LastError())) {
+                // The device has gone away (hang-up): the port's OnError hears
+                // it as an I/O error, even while nothing is being written.
+                TCustomComPort* port = comPort_;
+                platform::RunOnUiThread([port] { port->DoError(TComErrors{ceIO}); }, stopEvent_, true, nullptr);
+            }
+            if (waited != comm::WaitResult::Fired)
+                break; // stopped, or the device failed
             events_ = MaskToEvents(mask);
             if (!events_.Empty())
                 DispatchComMsg();

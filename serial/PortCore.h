@@ -291,7 +291,7 @@ public:
     TComSignalEvent OnCTSChange;
     TComSignalEvent OnDSRChange;
     TComSignalEvent OnRLSDChange;
-    TComErrorEvent OnError;
+    TComErrorEvent OnError; // also told ceIO when the device goes away (hang-up)
     TNotifyEvent OnRxFlag;
     TNotifyEvent OnAfterOpen;
     TNotifyEvent OnAfterClose;

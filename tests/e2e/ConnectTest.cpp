@@ -64,19 +64,40 @@ TEST_F(EndToEnd, ConnectsShowsBatteryAndListsRepeaters)
     EXPECT_TRUE(dialogs.empty());
 }
 
-TEST_F(EndToEnd, FirstKeepAliveTextThenDiscoveryEveryTwoSecondsWhileIdle)
+TEST_F(EndToEnd, LostCommsModeReplyIsResentDespiteTheKeepAliveReply)
 {
     sim->AddRepeater(9247);
-    // Hold the comms-mode reply back, so the keep-alive text can be seen.
+    // Lose the first comms-mode reply; the keep-alive reply still comes.
     sim->DropRepliesTo(0xA5, 1);
     StartAndConnect();
     Advance(100);
     EXPECT_EQ(form->StatusText(), "  Connected to Vigilator. Switching to Repeater mode.");
-    EXPECT_EQ(form->opState, osConnecting) << "the keep-alive reply stopped the resends";
-    Advance(10000);
-    EXPECT_EQ(sim->CountCommand(0xA5), 1u);
-    EXPECT_EQ(sim->CountCommand(0x78), 0u) << "no discovery before the comms-mode reply";
+    EXPECT_EQ(form->opState, osConnecting);
+    EXPECT_TRUE(form->timerConnectionManager->Enabled()) << "only the comms-mode reply stops the resends";
+    Advance(3000);
+    const auto sends = FramesWithCommand(0xA5);
+    ASSERT_EQ(sends.size(), 2u);
+    EXPECT_EQ(sends[1].timeMs - sends[0].timeMs, 3000);
+    Advance(200);
+    EXPECT_EQ(form->opState, osIdle);
+    EXPECT_GE(sim->CountCommand(0x78), 1u) << "discovery started";
+    EXPECT_EQ(form->boxRepeaters->count(), 1);
     EXPECT_TRUE(dialogs.empty());
+}
+
+TEST_F(EndToEnd, KeepAliveOnlyUnitGetsFiveCommsModeSendsThenTheDialog)
+{
+    // The unit answers the keep-alive but never the comms-mode command.
+    sim->DropRepliesTo(0xA5);
+    StartAndConnect();
+    Advance(14999);
+    EXPECT_EQ(sim->CountCommand(0xA5), 5u);
+    EXPECT_TRUE(dialogs.empty());
+    Advance(1);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].text, "A problem was found while communicating with the Vigilator");
+    EXPECT_EQ(form->opState, osIdle);
+    EXPECT_EQ(sim->CountCommand(0x78), 0u);
 }
 
 TEST_F(EndToEnd, DiscoveryCadenceAndBatches)
@@ -234,9 +255,11 @@ TEST_F(EndToEnd, ReconnectAfterTheLinkDrops)
     Advance(200);
     sim->HangUp();
     Advance(3000);
-    // Writing to the dropped link failed: the user saw it.
-    EXPECT_FALSE(exceptions.empty());
-    exceptions.clear();
+    // The dropped link was told once, and the port closed.
+    EXPECT_TRUE(exceptions.empty());
+    EXPECT_EQ(dialogs.size(), 1u);
+    EXPECT_FALSE(form->portVigilator->Connected());
+    EXPECT_EQ(form->StatusText(), "  NOT CONNECTED");
     sim->Recreate();
     FollowRecreatedPty();
     form->menuConnect->trigger();

@@ -175,7 +175,48 @@ TEST(FrameExtract, LoneEscapeByteIsData)
     EXPECT_EQ(Message(m), (Bytes{0x3A, 0xAA, 0x41}));
 }
 
-TEST(FrameExtract, BadChecksumIsDroppedWhole)
+TEST(FrameExtract, ChecksumEscapePairCutBetweenItsTwoBytes)
+{
+    // Message 3A A2 with H 00 has the checksum 0x24, sent as AA FE.
+    const Bytes frame = {0x24, 0x04, 0x00, 0x3A, 0xA2, 0xAA, 0xFE};
+    TRingBuffer ring(2048);
+    TMsgRecord m;
+    Put(ring, Bytes(frame.begin(), frame.end() - 1));
+    EXPECT_EQ(TakeFrame(ring, m), TFrameResult::frIncomplete);
+    EXPECT_EQ(ring.Count(), 6u) << "nothing consumed while the pair is cut";
+    Put(ring, {0xFE});
+    ASSERT_EQ(TakeFrame(ring, m), TFrameResult::frFrame);
+    EXPECT_EQ(Message(m), (Bytes{0x3A, 0xA2}));
+    EXPECT_EQ(m.data[m.length], 0x24) << "the checksum is kept behind the counted bytes";
+    EXPECT_EQ(ring.Count(), 0u);
+}
+
+TEST(FrameExtract, ThirdHeaderByteCountsInTheChecksum)
+{
+    struct Case {
+        uint8_t h;
+        uint8_t k;
+        TFrameResult result;
+    };
+    // Message A5 01: K = -(H + A5 + 01).
+    const Case cases[] = {
+        {0x00, 0x5A, TFrameResult::frFrame},       {0x01, 0x59, TFrameResult::frFrame},
+        {0x1F, 0x3B, TFrameResult::frFrame},       {0x1F, 0x5A, TFrameResult::frNone}, // K without H
+        {0x01, 0x5A, TFrameResult::frNone},
+    };
+    for (const Case& c : cases) {
+        TRingBuffer ring(2048);
+        TMsgRecord m;
+        Put(ring, {0x24, 0x04, c.h, 0xA5, 0x01, c.k});
+        EXPECT_EQ(TakeFrame(ring, m), c.result) << int(c.h) << " " << int(c.k);
+        EXPECT_EQ(ring.Count(), 0u);
+        if (c.result == TFrameResult::frFrame) {
+            EXPECT_EQ(Message(m), (Bytes{0xA5, 0x01}));
+        }
+    }
+}
+
+TEST(FrameExtract, BadChecksumGivesUpOnlyItsStartByte)
 {
     TRingBuffer ring(2048);
     TMsgRecord m;
@@ -183,35 +224,90 @@ TEST(FrameExtract, BadChecksumIsDroppedWhole)
     EXPECT_EQ(ExtractFrame(ring, m), TFrameResult::frBadChecksum);
     EXPECT_EQ(ring.Count(), 6u);
     EXPECT_EQ(ExtractFrame(ring, m), TFrameResult::frFrame);
+
+    // A noise header whose "frame" ends inside the real one: only the noise's
+    // start byte is given up, and the real frame follows.
+    TRingBuffer r2(2048);
+    Put(r2, {0x24, 0x03, 0x00, 0x24, 0x03, 0x02, 0x01, 0xFD});
+    EXPECT_EQ(ExtractFrame(r2, m), TFrameResult::frBroken);
+    ASSERT_EQ(ExtractFrame(r2, m), TFrameResult::frFrame);
+    EXPECT_EQ(Message(m), (Bytes{0x01}));
 }
 
-TEST(FrameExtract, RandomBytesNeverStopALaterValidFrame)
+// The reply 24 03 02 01 FD (message 01) behind a little noise: the first copy
+// gets through, at once when the noise gives itself away, otherwise once its
+// bytes have stopped coming.
+TEST(FrameExtract, NoiseBeforeAShortReplyCostsOnlyTheNoise)
 {
-    std::mt19937 rng(12345);
-    for (int round = 0; round < 300; ++round) {
+    const Bytes reply = {0x24, 0x03, 0x02, 0x01, 0xFD};
+    struct Case {
+        Bytes noise;
+        bool needsStall; // the noise reads as the header of a longer frame
+    };
+    const Case cases[] = {
+        {{0x24}, true},                   // 24 24 03: a 36-byte frame that never comes
+        {{0x24, 0xFA, 0x00}, false},      // its body meets the reply's start byte
+        {{0x24, 0x24}, true},
+        {{0x24, 0x10, 0x00, 0xAA}, false},
+        {{0x11, 0x24, 0x02}, false},      // a bad header
+        {{0x24, 0x05, 0x00, 0x01, 0x02, 0x03, 0x04}, false}, // whole, bad checksum
+    };
+    for (const Case& c : cases) {
         TRingBuffer ring(2048);
         TMsgRecord m;
-        Bytes noise(rng() % 600);
+        Put(ring, c.noise);
+        Put(ring, reply);
+        const TFrameResult first = TakeFrame(ring, m);
+        if (c.needsStall) {
+            EXPECT_EQ(first, TFrameResult::frIncomplete) << ::testing::PrintToString(c.noise);
+            ASSERT_EQ(TakeFrame(ring, m, true), TFrameResult::frFrame) << ::testing::PrintToString(c.noise);
+        } else {
+            ASSERT_EQ(first, TFrameResult::frFrame) << ::testing::PrintToString(c.noise);
+        }
+        EXPECT_EQ(Message(m), (Bytes{0x01})) << ::testing::PrintToString(c.noise);
+        EXPECT_EQ(ring.Count(), 0u);
+    }
+}
+
+TEST(FrameExtract, RandomNoiseNeverCostsTheValidFrameAfterIt)
+{
+    // Seeded and bounded: any noise, then one valid frame that arrives whole.
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes noise(rng() % 80);
         for (auto& b : noise)
+            b = uint8_t(rng() % 4 == 0 ? 0x24 : rng()); // rich in start bytes
+        Bytes message(1 + rng() % 20);
+        for (auto& b : message)
             b = uint8_t(rng());
+        const uint8_t h = uint8_t(rng() % 0x20);
+        uint8_t sum = h;
+        for (uint8_t b : message)
+            sum = uint8_t(sum + b);
+        Bytes frame = {0x24, uint8_t(message.size() + 2), h};
+        auto putEscaped = [&](uint8_t b) {
+            if (b == 0x24)
+                frame.insert(frame.end(), {0xAA, 0xFE});
+            else if (b == 0xAA)
+                frame.insert(frame.end(), {0xAA, 0x22});
+            else
+                frame.push_back(b);
+        };
+        for (uint8_t b : message)
+            putEscaped(b);
+        putEscaped(uint8_t(-sum));
+
+        TRingBuffer ring(2048);
         Put(ring, noise);
-        // Drain the noise: whatever it holds, extraction ends.
-        for (int i = 0; i < 2000 && ring.Count() > 0; ++i)
-            if (ExtractFrame(ring, m) == TFrameResult::frIncomplete)
-                break;
-        // An incomplete frame the noise began is cut short by a later frame's
-        // bytes at worst; after enough valid frames one is always taken.
-        const Bytes frame = {0x24, 0x04, 0x00, 0xA5, 0x01, 0x5A};
+        Put(ring, frame);
         bool taken = false;
-        for (int f = 0; f < 200 && !taken; ++f) {
-            if (ring.Count() + frame.size() < 2047)
-                Put(ring, frame);
-            for (int i = 0; i < 20 && !taken; ++i) {
-                const TFrameResult r = ExtractFrame(ring, m);
-                taken = r == TFrameResult::frFrame && Message(m) == Bytes{0xA5, 0x01};
-                if (r == TFrameResult::frIncomplete || r == TFrameResult::frNone)
-                    break;
-            }
+        TMsgRecord m;
+        // Ticks while bytes keep coming, then ticks after they have stopped.
+        for (int tick = 0; tick < 200 && !taken; ++tick) {
+            const TFrameResult r = TakeFrame(ring, m, tick >= 100);
+            taken = r == TFrameResult::frFrame && Message(m) == message;
+            if (r == TFrameResult::frNone)
+                break;
         }
         EXPECT_TRUE(taken) << "round " << round;
     }

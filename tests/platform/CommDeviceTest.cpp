@@ -500,3 +500,34 @@ TEST_F(CommDevice, HangUpEndsAPendingRead)
 }
 
 } // namespace
+
+TEST_F(CommDevice, WaitForReceivedDataSleepsAfterAWrite)
+{
+    // A finished write concerns only a wait for evTxEmpty: a wait for received
+    // data alone must not wake every few milliseconds for it.
+    ASSERT_TRUE(comm::SetEventMask(h_, comm::evbRxChar));
+    const char byte = 'x';
+    uint32_t done = 0;
+    comm::Overlapped ov;
+    if (!comm::Write(h_, &byte, 1, &done, &ov)) {
+        ASSERT_TRUE(comm::GetResult(h_, &ov, &done, true));
+    }
+    long switches = -1;
+    std::thread waiter([&] {
+        auto count = [] {
+            std::ifstream status("/proc/thread-self/status");
+            std::string key;
+            long value = 0, sum = 0;
+            while (status >> key)
+                if ((key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") && status >> value)
+                    sum += value;
+            return sum;
+        };
+        const long before = count();
+        uint32_t fired = 0;
+        comm::WaitEvent(h_, nullptr, 400, &fired);
+        switches = count() - before;
+    });
+    waiter.join();
+    EXPECT_LT(switches, 6) << "the wait woke " << switches << " times in 400 ms";
+}
