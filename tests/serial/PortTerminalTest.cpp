@@ -335,3 +335,286 @@ TEST(Terminal, ReceivedBytesTakeAppendLFForce7BitAndTheStringEvent)
     t.RxBuf("x", 0);
     EXPECT_EQ(seen.size(), 1u);
 }
+
+// ------------------------------------------------------------------ keys, caret, painting
+
+namespace {
+
+// A window with the terminal and one more control to move the focus to.
+struct Window {
+    Window()
+    {
+        terminal = new TComTerminal(&top);
+        terminal->move(0, 0);
+        other = new QLineEdit(&top);
+        other->move(0, 260);
+        top.resize(420, 300);
+        top.show();
+        QApplication::setActiveWindow(&top);
+        terminal->setFocus();
+        QApplication::processEvents();
+    }
+    QWidget top;
+    TComTerminal* terminal;
+    QLineEdit* other;
+};
+
+QColor Pixel(TCustomComTerminal& t, QPoint at)
+{
+    return t.viewport()->grab().toImage().pixelColor(at);
+}
+
+} // namespace
+
+TEST(TerminalKeys, WithoutAPortTypingShowsNothingAndArrowsMoveOnlyAsWindowsKeys)
+{
+    Window w;
+    TComTerminal& t = *w.terminal;
+    t.LocalEcho = true;
+    std::string pressed;
+    t.OnKeyPress = [&](QObject*, char& key) { pressed += key; };
+    QTest::keyClicks(&t, "abc");
+    QTest::keyClick(&t, Qt::Key_Return);
+    EXPECT_EQ(pressed, "abc\r");
+    EXPECT_EQ(t.Buffer().GetLastLine(), 0) << "nothing is sent, so nothing is echoed";
+
+    QTest::keyClick(&t, Qt::Key_Right);
+    EXPECT_EQ(t.CaretPos(), At(1, 1)) << "terminal keys are only sent";
+    t.ArrowKeys = akWindows;
+    QTest::keyClick(&t, Qt::Key_Right);
+    QTest::keyClick(&t, Qt::Key_Right);
+    QTest::keyClick(&t, Qt::Key_Down);
+    EXPECT_EQ(t.CaretPos(), At(3, 2));
+    QTest::keyClick(&t, Qt::Key_Up);
+    QTest::keyClick(&t, Qt::Key_Left);
+    EXPECT_EQ(t.CaretPos(), At(2, 1));
+    QTest::keyClick(&t, Qt::Key_Home);
+    EXPECT_EQ(t.CaretPos(), At(1, 1));
+}
+
+TEST(TerminalKeys, TabMovesTheFocusUnlessWanted)
+{
+    Window w;
+    TComTerminal& t = *w.terminal;
+    std::string pressed;
+    t.OnKeyPress = [&](QObject*, char& key) { pressed += key; };
+    ASSERT_TRUE(t.hasFocus());
+    QTest::keyClick(&t, Qt::Key_Tab);
+    EXPECT_EQ(pressed, "");
+    EXPECT_TRUE(w.other->hasFocus());
+    t.setFocus();
+    t.WantTab = true;
+    QTest::keyClick(&t, Qt::Key_Tab);
+    EXPECT_EQ(pressed, "\t");
+    EXPECT_TRUE(t.hasFocus());
+}
+
+TEST(TerminalCaret, OnlyWithTheFocusAndShapedByTheCaretSetting)
+{
+    Window w;
+    TComTerminal& t = *w.terminal;
+    ASSERT_TRUE(t.CaretCreated());
+    const int cw = t.CharWidth(), ch = t.CharHeight();
+    EXPECT_EQ(t.CaretRect(), QRect(0, 0, cw, ch));
+    t.WriteStr("ab\r\n");
+    t.WriteStr("\x1b[3;4H");
+    EXPECT_EQ(t.CaretRect(), QRect(3 * cw, 2 * ch, cw, ch));
+    t.SetCaret(tcUnderline);
+    EXPECT_EQ(t.CaretRect(), QRect(3 * cw, 2 * ch + ch - ch / 8, cw, ch / 8));
+    t.SetCaret(tcNone);
+    EXPECT_TRUE(t.CaretRect().isEmpty());
+    t.SetCaret(tcBlock);
+    // The caret inverts its cell.
+    const QPoint inside(3 * cw + cw / 2, 2 * ch + 1);
+    EXPECT_EQ(Pixel(t, inside), QColor(Qt::white));
+    w.other->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(t.CaretCreated());
+    EXPECT_TRUE(t.CaretRect().isEmpty());
+    EXPECT_EQ(Pixel(t, inside), QColor(Qt::black));
+}
+
+TEST(TerminalPaint, CellsAreDrawnAndClippedToTheBuffer)
+{
+    TComTerminal t;
+    t.resize(400, 250);
+    t.show();
+    const int cw = t.CharWidth(), ch = t.CharHeight();
+    t.SetColumns(3);
+    t.SetRows(2);
+    t.WriteStr("\x1b[7m \x1b[0m C\r\n\x1b[7m ");
+    const QImage image = t.viewport()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::white)) << "an inverse blank";
+    EXPECT_EQ(image.pixelColor(cw + 1, ch + 1), QColor(Qt::black)) << "an empty cell";
+    EXPECT_EQ(image.pixelColor(1, ch + 1), QColor(Qt::white));
+    for (QPoint outside : {QPoint(3 * cw + 2, 1), QPoint(1, 2 * ch + 2), QPoint(390, 230)})
+        EXPECT_EQ(image.pixelColor(outside), QColor(Qt::black)) << "nothing beyond the buffer";
+    // Some of "C" is drawn in the font colour.
+    bool lit = false;
+    for (int y = 0; y < ch; ++y)
+        for (int x = 2 * cw; x < 3 * cw; ++x)
+            lit = lit || image.pixelColor(x, y).lightness() > 128;
+    EXPECT_TRUE(lit);
+}
+
+TEST(TerminalPaint, AScrolledViewShowsTheFarCellsAndNothingBeyond)
+{
+    TComTerminal t;
+    t.resize(120, 90);
+    t.show();
+    QApplication::processEvents();
+    const int cw = t.CharWidth(), ch = t.CharHeight();
+    QScrollBar* h = t.horizontalScrollBar();
+    QScrollBar* v = t.verticalScrollBar();
+    ASSERT_GT(h->maximum(), 0);
+    ASSERT_GT(v->maximum(), 0);
+    // An inverse blank is a white cell; the caret (which inverts) goes elsewhere.
+    t.WriteStr("\x1b[24;80H\x1b[7m \x1b[H");
+    h->setValue(h->maximum());
+    v->setValue(v->maximum());
+    QApplication::processEvents();
+    EXPECT_EQ(t.TopLeft(), QPoint(h->maximum() + 1, v->maximum() + 1));
+    const QPoint cell((80 - t.TopLeft().x()) * cw + 1, (24 - t.TopLeft().y()) * ch + 1);
+    EXPECT_EQ(Pixel(t, cell), QColor(Qt::white));
+    // Further than the buffer reaches: the view is clipped, whatever the size.
+    t.resize(3000, 3000);
+    QApplication::processEvents();
+    EXPECT_EQ(h->maximum(), 0);
+    EXPECT_EQ(t.TopLeft(), QPoint(1, 1));
+    EXPECT_EQ(Pixel(t, QPoint(81 * cw, 1)), QColor(Qt::black));
+    t.SetColumns(2);
+    t.SetRows(2);
+    EXPECT_EQ(Pixel(t, QPoint(79 * cw + 1, 23 * ch + 1)), QColor(Qt::black));
+}
+
+TEST(TerminalFont, AProportionalFontIsReplacedAndLosesItsUnderline)
+{
+    TComTerminal t;
+    QFont font("DejaVu Sans");
+    font.setPointSize(14);
+    font.setUnderline(true);
+    t.SetTermFont(font);
+    EXPECT_EQ(t.TermFont().family(), TCustomComTerminal::DefaultFont().family());
+    EXPECT_FALSE(t.TermFont().underline());
+    EXPECT_EQ(t.TermFont().pointSize(), 14);
+    EXPECT_EQ(t.CharHeight(), QFontMetrics(t.TermFont()).height());
+    t.SetAutoSize(true);
+    EXPECT_EQ(t.width(), 80 * t.CharWidth() + 2 * t.frameWidth());
+    EXPECT_EQ(t.height(), 24 * t.CharHeight() + 2 * t.frameWidth());
+}
+
+// ------------------------------------------------------------------ settings dialog
+
+namespace {
+
+// Drives the dialog as a user would and closes it with OK or Cancel.
+class DialogDriver {
+public:
+    explicit DialogDriver(std::function<void(TComTrmSetForm&)> fill, bool ok = true)
+    {
+        platform::SetModalHook([this, fill, ok](QDialog& dialog) {
+            auto& form = dynamic_cast<TComTrmSetForm&>(dialog);
+            form.show();
+            shown = true;
+            caption = form.windowTitle().toStdString();
+            columnsText = form.Edit1->text().toStdString();
+            caretIndex = form.ComboBox1->currentIndex();
+            fill(form);
+            QTest::mouseClick(ok ? form.Button1 : form.Button2, Qt::LeftButton);
+            return form.result();
+        });
+    }
+    ~DialogDriver() { platform::SetModalHook({}); }
+    bool shown = false;
+    std::string caption, columnsText;
+    int caretIndex = -2;
+};
+
+void Retype(QLineEdit* edit, const char* text)
+{
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+} // namespace
+
+TEST(TerminalSetup, OkAppliesEverySettingAndCancelNone)
+{
+    TComTerminal t;
+    t.WriteStr("keep");
+    {
+        DialogDriver driver([](TComTrmSetForm& f) {
+            for (QCheckBox* box : {f.CheckBox1, f.CheckBox2, f.CheckBox3, f.CheckBox4, f.CheckBox5})
+                QTest::keyClick(box, Qt::Key_Space);
+            QTest::keyClick(f.ComboBox1, Qt::Key_Down);
+            QTest::keyClick(f.ComboBox2, Qt::Key_Down);
+            QTest::keyClick(f.ComboBox3, Qt::Key_Down);
+            Retype(f.Edit1, "100");
+        }, false);
+        t.ShowSetupDialog();
+        EXPECT_TRUE(driver.shown);
+        EXPECT_EQ(driver.caption, "Setup");
+        EXPECT_EQ(driver.columnsText, "80");
+    }
+    EXPECT_FALSE(t.LocalEcho || t.SendLF || t.WrapLines || t.Force7Bit || t.AppendLF);
+    EXPECT_EQ(t.Caret(), tcBlock);
+    EXPECT_EQ(t.Columns(), 80);
+    EXPECT_EQ(RowText(t, 1, 4), "keep") << "Cancel changes nothing";
+
+    {
+        DialogDriver driver([](TComTrmSetForm& f) {
+            for (QCheckBox* box : {f.CheckBox1, f.CheckBox2, f.CheckBox3, f.CheckBox4, f.CheckBox5})
+                QTest::keyClick(box, Qt::Key_Space);
+            QTest::keyClick(f.ComboBox1, Qt::Key_Down);
+            QTest::keyClick(f.ComboBox2, Qt::Key_Down);
+            QTest::keyClick(f.ComboBox3, Qt::Key_Down);
+        });
+        EditComTerminal(&t);
+    }
+    EXPECT_TRUE(t.LocalEcho && t.SendLF && t.WrapLines && t.Force7Bit && t.AppendLF);
+    EXPECT_EQ(t.Caret(), tcUnderline);
+    EXPECT_EQ(t.Emulation(), teVT52);
+    EXPECT_NE(dynamic_cast<TEscapeCodesVT52*>(t.EscapeCodes()), nullptr) << "a new parser at once";
+    EXPECT_EQ(t.ArrowKeys, akWindows);
+    EXPECT_EQ(RowText(t, 1, 4), "keep") << "the same size keeps the screen";
+}
+
+TEST(TerminalSetup, SizeTextsAreClampedOrDefaultedAndAChangeClears)
+{
+    const struct {
+        const char* columns;
+        const char* rows;
+        int wantColumns, wantRows;
+    } rows[] = {{"abc", "", 80, 24}, {"1000", "500", 256, 100}, {"1", "1", 2, 2}, {"99999999999", "-3", 80, 2},
+                {"40", "12", 40, 12}};
+    for (const auto& row : rows) {
+        TComTerminal t;
+        t.WriteStr("\x1b[24;80Hold");
+        DialogDriver driver([&](TComTrmSetForm& f) {
+            Retype(f.Edit1, row.columns);
+            Retype(f.Edit2, row.rows);
+        });
+        EditComTerminal(&t);
+        EXPECT_EQ(t.Columns(), row.wantColumns) << row.columns;
+        EXPECT_EQ(t.Rows(), row.wantRows) << row.rows;
+        if (row.wantColumns != 80 || row.wantRows != 24) {
+            EXPECT_EQ(t.Buffer().GetLastLine(), 0) << "a new size clears the screen";
+            EXPECT_LE(t.CaretPos().x(), t.Columns());
+            EXPECT_LE(t.CaretPos().y(), t.Rows());
+            const QPoint at = t.CaretPos();
+            t.WriteStr("x");
+            EXPECT_EQ(t.Buffer().GetChar(at.x(), at.y()).Ch, 'x') << "written inside the grid";
+        }
+    }
+}
+
+TEST(TerminalSetup, ACaretTheListDoesNotOfferIsKept)
+{
+    TComTerminal t;
+    t.SetCaret(tcNone);
+    DialogDriver driver([](TComTrmSetForm&) {});
+    EditComTerminal(&t);
+    EXPECT_EQ(driver.caretIndex, -1) << "shown with no selection";
+    EXPECT_EQ(t.Caret(), tcNone);
+}
