@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDialog>
 #include <QFontInfo>
 #include <QImage>
 #include <QLineEdit>
@@ -501,6 +503,29 @@ TEST(TerminalFont, AProportionalFontIsReplacedAndLosesItsUnderline)
     t.SetAutoSize(true);
     EXPECT_EQ(t.width(), 80 * t.CharWidth() + 2 * t.frameWidth());
     EXPECT_EQ(t.height(), 24 * t.CharHeight() + 2 * t.frameWidth());
+}
+
+TEST(TerminalFont, TheFontDialogOffersFixedPitchFontsAndOnlyOkReplacesTheFont)
+{
+    TComTerminal t;
+    const QString before = t.TermFont().family();
+    for (bool ok : {false, true}) {
+        bool monospacedOnly = false;
+        platform::SetModalHook([&](QDialog& dialog) {
+            auto& fonts = dynamic_cast<QFontDialog&>(dialog);
+            monospacedOnly = fonts.testOption(QFontDialog::MonospacedFonts);
+            fonts.show();
+            fonts.setCurrentFont(QFont("Liberation Mono", 12));
+            auto* buttons = fonts.findChild<QDialogButtonBox*>();
+            QTest::mouseClick(buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel), Qt::LeftButton);
+            return fonts.result();
+        });
+        t.SelectFont();
+        platform::SetModalHook({});
+        EXPECT_TRUE(monospacedOnly);
+        EXPECT_EQ(t.TermFont().family(), ok ? QString("Liberation Mono") : before);
+    }
+    EXPECT_EQ(t.TermFont().pointSize(), 12);
 }
 
 // ------------------------------------------------------------------ settings dialog
