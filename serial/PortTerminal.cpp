@@ -374,10 +374,10 @@ void TCustomComTerminal::AdjustSize()
 
 void TCustomComTerminal::UpdateScrollRange()
 {
-    static thread_local bool busy = false;
-    if (busy)
+    // Showing or hiding a bar resizes the viewport, which calls back here.
+    if (updatingScroll_)
         return;
-    busy = true;
+    updatingScroll_ = true;
     // Twice: showing or hiding one bar changes the room of the other.
     for (int pass = 0; pass < 2; ++pass) {
         const int visibleColumns = viewport()->width() / charWidth_;
@@ -390,7 +390,7 @@ void TCustomComTerminal::UpdateScrollRange()
         horizontalScrollBar()->setPageStep(std::max(1, viewport()->height() / charWidth_));
         verticalScrollBar()->setPageStep(std::max(1, visibleRows));
     }
-    busy = false;
+    updatingScroll_ = false;
     UpdateScrollPos();
 }
 

@@ -159,7 +159,6 @@ public:
     // What the buffer calls to show its changes.
     void InvalidatePortion(const QRect& cells);
     void InvalidateAll();
-    int CharHeightPx() const { return charHeight_; }
 
 protected:
     void RxBuf(const void* Buffer, int32_t Count);
@@ -230,6 +229,7 @@ private:
     bool appCursorKeys_ = false;
     int writeDepth_ = 0; // inside Write: cell changes are gathered and shown once
     QRect dirty_;        // cells changed since the last flush
+    bool updatingScroll_ = false;
 };
 
 class TComTerminal : public TCustomComTerminal {
