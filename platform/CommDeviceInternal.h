@@ -1,0 +1,65 @@
+#pragma once
+// What the device calls share inside this layer: the table of open devices,
+// each device's state, and the recording of the last failure.
+#include "platform/CommDevice.h"
+
+#include <atomic>
+#include <cerrno>
+#include <linux/serial.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <termios.h>
+
+namespace platform::comm::detail {
+
+// Records the failure for LastError and LastErrorDetail; returns false.
+bool Fail(int error, std::string detail = std::string());
+// Clears the recorded failure (a call that succeeded).
+void Succeed();
+
+int64_t NowMs();
+
+// A device without modem lines (a pseudo-terminal, some Bluetooth ports)
+// answers the line calls with one of these.
+inline bool NoSuchLines(int error) { return error == ENOTTY || error == EINVAL; }
+
+struct Device {
+    explicit Device(int f) : fd(f) {}
+    ~Device() { ::close(fd); }
+    int fd;
+    std::mutex mutex; // guards the settings below
+    Timeouts timeouts;
+    uint32_t inQueueSize = 4096;
+    bool discardNull = false;
+    std::atomic<uint32_t> eventMask{0};
+    Event maskChanged;
+    Event abort; // purge of outstanding operations
+    std::atomic<uint64_t> readGeneration{0};
+    std::atomic<bool> txPending{false};
+    std::atomic<bool> xoffSent{false};
+    // Seen by the event wait: what it last reported.
+    int lastRxCount = 0;
+    uint64_t lastRxGeneration = 0;
+    bool rx80Reported = false;
+    bool haveModem = false;
+    int lastModem = 0;
+    bool haveCounts = false;
+    serial_icounter_struct lastCounts{};
+    // Seen by ClearErrors.
+    bool haveErrorCounts = false;
+    serial_icounter_struct errorCounts{};
+};
+
+// The device of a handle; null (and EBADF recorded) when there is none.
+std::shared_ptr<Device> Find(Handle h);
+
+// Raw mode: no line editing, echo, signals, translation or software flow.
+void MakeRaw(termios& t);
+// Raises or drops a modem line; a device without lines accepts it.
+bool SetLine(int fd, int bit, bool on);
+// Rates without a B-constant go through termios2 (CommBaud.cpp: its kernel
+// headers clash with <termios.h>).
+bool SetOtherBaudRate(int fd, uint32_t rate);
+
+} // namespace platform::comm::detail
