@@ -2,6 +2,7 @@
 // time-outs, purge, status and error state, modem lines and escapes.
 #include "platform/CommDevice.h"
 #include "platform/CommDeviceInternal.h"
+#include "platform/CommKernel.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -69,6 +70,51 @@ std::shared_ptr<Device> Find(Handle h)
         return nullptr;
     }
     return it->second;
+}
+
+int Waiting(Device& d)
+{
+    int in = 0;
+    if (ioctl(d.fd, FIONREAD, &in) != 0)
+        return -1;
+    std::lock_guard lock(d.rxMutex);
+    return std::max(in, 0) + int(d.rxHeld.size());
+}
+
+ssize_t ReadReceived(Device& d, uint8_t* buffer, size_t want)
+{
+    std::lock_guard lock(d.rxMutex);
+    const size_t held = std::min(want, d.rxHeld.size());
+    std::copy_n(d.rxHeld.begin(), held, buffer);
+    d.rxHeld.erase(d.rxHeld.begin(), d.rxHeld.begin() + std::ptrdiff_t(held));
+    if (held == want)
+        return ssize_t(held);
+    const ssize_t n = ::read(d.fd, buffer + held, want - held);
+    if (n < 0)
+        return held ? ssize_t(held) : n;
+    return ssize_t(held) + n;
+}
+
+bool HoldReceived(Device& d)
+{
+    size_t limit;
+    char eventChar;
+    {
+        std::lock_guard lock(d.mutex);
+        limit = std::max<size_t>(d.inQueueSize, 4096);
+        eventChar = d.eventChar;
+    }
+    std::lock_guard lock(d.rxMutex);
+    int in = 0;
+    if (ioctl(d.fd, FIONREAD, &in) != 0 || in <= 0 || d.rxHeld.size() >= limit)
+        return false;
+    uint8_t buffer[4096];
+    const size_t want = std::min({size_t(in), sizeof buffer, limit - d.rxHeld.size()});
+    const ssize_t n = ::read(d.fd, buffer, want);
+    if (n <= 0)
+        return false;
+    d.rxHeld.insert(d.rxHeld.end(), buffer, buffer + n);
+    return std::find(buffer, buffer + n, uint8_t(eventChar)) != buffer + n;
 }
 
 bool SetLine(int fd, int bit, bool on)
@@ -157,7 +203,7 @@ Handle Open(const std::string& portName)
 
     auto device = std::make_shared<Device>(fd);
     int lines = 0;
-    device->haveModem = ioctl(fd, TIOCMGET, &lines) == 0;
+    device->haveModem = Kernel().modemLines(fd, &lines) == 0;
     device->lastModem = lines;
     device->haveCounts = ioctl(fd, TIOCGICOUNT, &device->lastCounts) == 0;
     device->haveErrorCounts = device->haveCounts;
@@ -219,7 +265,11 @@ bool Purge(Handle h, uint32_t flags)
         queue = TCOFLUSH;
     else if (flags & purgeRxClear)
         queue = TCIFLUSH;
-    if (queue >= 0 && tcflush(d->fd, queue) != 0)
+    if (flags & purgeRxClear) {
+        std::lock_guard lock(d->rxMutex);
+        d->rxHeld.clear();
+    }
+    if (queue >= 0 && Kernel().flush(d->fd, queue) != 0)
         return Fail(errno);
     return true;
 }
@@ -250,9 +300,9 @@ bool ClearErrors(Handle h, uint32_t* errors, Status* status)
     }
     if (status) {
         int in = 0, out = 0;
-        if (ioctl(d->fd, FIONREAD, &in) != 0)
+        if ((in = detail::Waiting(*d)) < 0)
             return Fail(errno);
-        if (ioctl(d->fd, TIOCOUTQ, &out) != 0)
+        if (Kernel().outQueue(d->fd, &out) != 0)
             out = 0;
         status->InQueue = uint32_t(std::max(in, 0));
         status->OutQueue = uint32_t(std::max(out, 0));
@@ -260,7 +310,7 @@ bool ClearErrors(Handle h, uint32_t* errors, Status* status)
         if (d->haveModem) {
             termios t {};
             int lines = 0;
-            if (tcgetattr(d->fd, &t) == 0 && (t.c_cflag & CRTSCTS) && ioctl(d->fd, TIOCMGET, &lines) == 0 &&
+            if (tcgetattr(d->fd, &t) == 0 && (t.c_cflag & CRTSCTS) && Kernel().modemLines(d->fd, &lines) == 0 &&
                 !(lines & TIOCM_CTS) && out > 0)
                 status->Flags |= 0x01;
         }
@@ -281,7 +331,7 @@ bool GetModemStatus(Handle h, uint32_t* status)
     if (!d)
         return false;
     int lines = 0;
-    if (ioctl(d->fd, TIOCMGET, &lines) != 0) {
+    if (Kernel().modemLines(d->fd, &lines) != 0) {
         if (!NoSuchLines(errno))
             return Fail(errno);
         lines = 0;

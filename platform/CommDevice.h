@@ -11,10 +11,11 @@
 //   replacement (the flags are accepted and have no effect);
 // - hardware flow control is CRTSCTS, which covers both directions at once;
 // - the driver's queue sizes are fixed (SetQueueSizes only records them);
-// - the event character (evRxFlag) cannot be seen without reading the data,
-//   so it is never reported;
+// - the event character (evRxFlag) cannot be seen without reading the data:
+//   while it is in the event mask, the event wait takes received bytes into a
+//   queue of this layer, which every read empties first;
 // - 1.5 stop bits is CSTOPB, which the UART gives as 1.5 for 5-bit characters
-//   and as 2 otherwise.
+//   only: with more data bits SetState refuses it (EINVAL).
 #include "platform/Event.h"
 
 #include <cstdint>

@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <deque>
 #include <linux/serial.h>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <termios.h>
+#include <unistd.h>
 
 namespace platform::comm::detail {
 
@@ -32,6 +34,11 @@ struct Device {
     Timeouts timeouts;
     uint32_t inQueueSize = 4096;
     bool discardNull = false;
+    char eventChar = 0;
+    // Received bytes taken from the tty to look for the event character and
+    // not read yet: every read takes them first.
+    std::mutex rxMutex; // guards rxHeld and keeps reads in order
+    std::deque<uint8_t> rxHeld;
     std::atomic<uint32_t> eventMask{0};
     Event maskChanged;
     Event abort; // purge of outstanding operations
@@ -50,6 +57,14 @@ struct Device {
     bool haveErrorCounts = false;
     serial_icounter_struct errorCounts{};
 };
+
+// Bytes received and not read yet: the tty's and those held.
+int Waiting(Device& d);
+// Up to `want` received bytes, held ones first; -1 with errno on failure.
+ssize_t ReadReceived(Device& d, uint8_t* buffer, size_t want);
+// Moves what the tty holds into rxHeld (as far as the input queue size
+// allows); true when the event character was among those bytes.
+bool HoldReceived(Device& d);
 
 // The device of a handle; null (and EBADF recorded) when there is none.
 std::shared_ptr<Device> Find(Handle h);

@@ -2,6 +2,7 @@
 // by poll, until an event of the mask, a stop or a time-out.
 #include "platform/CommDevice.h"
 #include "platform/CommDeviceInternal.h"
+#include "platform/CommKernel.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +16,14 @@ using detail::Fail;
 using detail::Find;
 using detail::NoSuchLines;
 using detail::NowMs;
+
+namespace {
+
+// How often what cannot wake a poll is looked at.
+constexpr int kSampleMs = 20;
+constexpr int kDrainSampleMs = 10;
+
+} // namespace
 
 WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired)
 {
@@ -32,11 +41,16 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
     const int64_t end = timeoutMs < 0 ? -1 : NowMs() + timeoutMs;
     const bool wantLines = d->haveModem && (mask & (evbCts | evbDsr | evbRlsd | evbRing));
     const bool wantCounts = d->haveCounts && (mask & (evbBreak | evbErr));
+    const uint32_t dataEvents = mask & (evbRxChar | evbRxFlag | evbRx80Full);
     for (;;) {
         uint32_t events = 0;
-        int waiting = 0;
-        if (ioctl(d->fd, FIONREAD, &waiting) != 0)
-            waiting = 0;
+        // The event character can only be seen by taking the bytes in.
+        if ((mask & evbRxFlag) && detail::HoldReceived(*d))
+            events |= evbRxFlag;
+        int kernelWaiting = 0;
+        if (ioctl(d->fd, FIONREAD, &kernelWaiting) != 0)
+            kernelWaiting = 0;
+        const int waiting = std::max(detail::Waiting(*d), 0);
         const uint64_t generation = d->readGeneration.load();
         // Received data counts once: until it is read or more arrives it is
         // not reported again (otherwise a wait would fire for ever).
@@ -49,16 +63,21 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
             events |= evbRx80Full;
             d->rx80Reported = true;
         }
+        // The output queue is sampled while it drains: a tty is writable
+        // long before its queue is empty, so waiting for "writable" spins.
+        bool draining = false;
         if ((mask & evbTxEmpty) && d->txPending) {
             int out = 0;
-            if (ioctl(d->fd, TIOCOUTQ, &out) != 0 || out == 0) {
+            if (Kernel().outQueue(d->fd, &out) != 0 || out == 0) {
                 events |= evbTxEmpty;
                 d->txPending = false;
+            } else {
+                draining = true;
             }
         }
         if (wantLines) {
             int lines = 0;
-            if (ioctl(d->fd, TIOCMGET, &lines) == 0) {
+            if (Kernel().modemLines(d->fd, &lines) == 0) {
                 const int changed = lines ^ d->lastModem;
                 if ((mask & evbCts) && (changed & TIOCM_CTS))
                     events |= evbCts;
@@ -94,18 +113,21 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         }
 
         // Nothing yet: sleep until the device, a stop or a mask change wakes
-        // us. Line changes and stale data are sampled.
-        const bool sample = wantLines || wantCounts || (waiting > 0 && !fresh) || d->txPending;
-        int wait = sample ? 20 : -1;
+        // us. Line changes, unread data and a draining output queue are
+        // sampled; nothing else wakes an idle port.
+        int wait = -1;
+        if (wantLines || wantCounts || (waiting > 0 && (mask & (evbRxChar | evbRx80Full))) ||
+            ((mask & evbRxFlag) && kernelWaiting > 0))
+            wait = kSampleMs;
+        if (draining)
+            wait = kDrainSampleMs;
         if (end >= 0) {
             const int64_t left = std::max<int64_t>(end - NowMs(), 0);
             wait = wait < 0 ? int(std::min<int64_t>(left, 1 << 30)) : int(std::min<int64_t>(left, wait));
         }
-        short devEvents = 0;
-        if ((mask & (evbRxChar | evbRx80Full)) && waiting == 0)
-            devEvents |= POLLIN;
-        if ((mask & evbTxEmpty) && d->txPending)
-            devEvents |= POLLOUT;
+        // A tty reports "readable" for as long as data waits: ask only
+        // while it holds none.
+        const short devEvents = (dataEvents && kernelWaiting == 0) ? POLLIN : 0;
         pollfd fds[3] = {{d->fd, devEvents, 0}, {d->maskChanged.Fd(), POLLIN, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
         const int n = poll(fds, stop ? 3 : 2, wait);
         if (n < 0) {
@@ -123,8 +145,8 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // Data that arrived just before the hang-up is still delivered
             // first; after that the wait ends instead of waking for ever.
-            int left = 0;
-            const bool more = ioctl(d->fd, FIONREAD, &left) == 0 && left > 0 && (mask & evbRxChar) &&
+            const int left = detail::Waiting(*d);
+            const bool more = left > 0 && (mask & evbRxChar) &&
                               (left != d->lastRxCount || d->readGeneration.load() != d->lastRxGeneration);
             if (!more) {
                 Fail(EIO, "The device has gone away (unplugged, or the link was dropped).");

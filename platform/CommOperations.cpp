@@ -46,7 +46,8 @@ bool Step(Overlapped::Op& op)
         if (op.write) {
             n = ::write(d.fd, op.writeBuffer + op.done, op.count - op.done);
         } else {
-            n = ::read(d.fd, op.readBuffer + op.done, op.count - op.done);
+            uint8_t* start = op.readBuffer + op.done;
+            n = detail::ReadReceived(d, start, op.count - op.done);
             if (n > 0) {
                 d.readGeneration.fetch_add(1);
                 bool discard;
@@ -54,10 +55,9 @@ bool Step(Overlapped::Op& op)
                     std::lock_guard lock(d.mutex);
                     discard = d.discardNull;
                 }
-                if (discard) {
-                    uint8_t* start = op.readBuffer + op.done;
-                    n = std::remove(start, start + n, uint8_t(0)) - start;
-                }
+                // Zero bytes are dropped; what follows them is read on.
+                if (discard && (n = std::remove(start, start + n, uint8_t(0)) - start) == 0)
+                    continue;
             }
         }
         if (n > 0) {
@@ -99,7 +99,8 @@ int TimeLeft(const Overlapped::Op& op)
     return int(std::min<int64_t>(left, 1 << 30));
 }
 
-bool Start(Handle h, Overlapped* ov, uint8_t* readBuffer, const uint8_t* writeBuffer, uint32_t count, uint32_t* done)
+bool Start(Handle h, Overlapped* ov, bool write, uint8_t* readBuffer, const uint8_t* writeBuffer, uint32_t count,
+           uint32_t* done)
 {
     if (done)
         *done = 0;
@@ -108,10 +109,11 @@ bool Start(Handle h, Overlapped* ov, uint8_t* readBuffer, const uint8_t* writeBu
         return false;
     if (!ov)
         return Fail(EINVAL);
+    if (count > 0 && !readBuffer && !writeBuffer)
+        return Fail(EFAULT);
     delete ov->op;
     ov->op = new Overlapped::Op();
     Overlapped::Op& op = *ov->op;
-    const bool write = writeBuffer != nullptr || readBuffer == nullptr;
     op.write = write;
     op.device = d;
     op.count = count;
@@ -158,13 +160,12 @@ bool Start(Handle h, Overlapped* ov, uint8_t* readBuffer, const uint8_t* writeBu
 
 bool Read(Handle h, void* buffer, uint32_t count, uint32_t* done, Overlapped* ov)
 {
-    static uint8_t none;
-    return Start(h, ov, buffer ? static_cast<uint8_t*>(buffer) : &none, nullptr, count, done);
+    return Start(h, ov, false, static_cast<uint8_t*>(buffer), nullptr, count, done);
 }
 
 bool Write(Handle h, const void* buffer, uint32_t count, uint32_t* done, Overlapped* ov)
 {
-    return Start(h, ov, nullptr, static_cast<const uint8_t*>(buffer), count, done);
+    return Start(h, ov, true, nullptr, static_cast<const uint8_t*>(buffer), count, done);
 }
 
 bool GetResult(Handle, Overlapped* ov, uint32_t* transferred, bool wait)

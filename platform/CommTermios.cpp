@@ -83,7 +83,9 @@ bool SetState(Handle h, const DeviceControlBlock& dcb)
     case 4: t.c_cflag |= PARENB | CMSPAR; break;
     default: return Fail(EINVAL);
     }
-    if (dcb.StopBits > 2)
+    // One and a half stop bits exist only for 5-bit characters; anything
+    // else would silently become 2.
+    if (dcb.StopBits > 2 || (dcb.StopBits == 1 && dcb.ByteSize != 5))
         return Fail(EINVAL);
     if (dcb.StopBits != 0)
         t.c_cflag |= CSTOPB;
@@ -123,6 +125,7 @@ bool SetState(Handle h, const DeviceControlBlock& dcb)
         return false;
     std::lock_guard lock(d->mutex);
     d->discardNull = (dcb.Flags & dcbNull) != 0;
+    d->eventChar = dcb.EvtChar;
     return true;
 }
 

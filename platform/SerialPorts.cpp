@@ -76,6 +76,13 @@ bool ListSerialPorts(std::vector<std::string>& names, int* error)
         if (IsSerialPort(name, it->path()))
             names.push_back(name);
     }
+    // A list cut short by a read error is no list.
+    if (ec) {
+        names.clear();
+        if (error)
+            *error = ec.value();
+        return false;
+    }
     if (error)
         *error = 0;
     return true;

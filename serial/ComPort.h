@@ -8,6 +8,7 @@
 #include "serial/ComSettings.h"
 #include "serial/ComTypes.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -218,6 +219,8 @@ private:
     void SetRegistry(TRegistry& Reg, const std::string& Key);
 
     std::unique_ptr<TComThread> eventThread_;
+    // Cleared when the port is being freed: a batch under way stops there.
+    std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
     bool threadCreated_ = false;
     platform::comm::Handle handle_ = platform::comm::kInvalidHandle;
     int32_t updateCount_ = 0;

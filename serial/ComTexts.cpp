@@ -6,6 +6,8 @@
 #include "platform/SerialPorts.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 std::string serial_detail::Upper(std::string s)
 {
@@ -89,15 +91,21 @@ char StrToChar(const std::string& Str)
         return 0;
     if (Str.size() >= 2 && Str[0] == '#') {
         const std::string digits = Str.substr(1);
-        // A valid number: optional sign, then decimal digits only.
-        size_t i = (digits[0] == '-' || digits[0] == '+') ? 1 : 0;
+        // A valid number: optional sign, then decimal digits, within 32 bits.
+        const bool negative = digits[0] == '-';
+        size_t i = (negative || digits[0] == '+') ? 1 : 0;
         if (i == digits.size() || digits.find_first_not_of("0123456789", i) != std::string::npos)
             return 0;
-        long long value = 0;
-        for (size_t k = i; k < digits.size(); ++k)
-            value = (value * 10 + (digits[k] - '0')) & 0xFFFFFFFF;
-        if (digits[0] == '-')
+        int64_t value = 0;
+        for (; i < digits.size(); ++i) {
+            value = value * 10 + (digits[i] - '0');
+            if (value > int64_t(INT32_MAX) + 1)
+                return 0;
+        }
+        if (negative)
             value = -value;
+        if (value > INT32_MAX)
+            return 0;
         return char(uint8_t(value & 0xFF));
     }
     return Str[0];

@@ -7,16 +7,31 @@
 #include "platform/ExceptionDisplay.h"
 #include "platform/UiHandOver.h"
 
+#include <atomic>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace comm = platform::comm;
 
+struct TComThread::Shared {
+    Shared(TCustomComPort* port, std::shared_ptr<const std::atomic<bool>> aliveFlag)
+        : comPort(port), alive(std::move(aliveFlag)), handle(port->Handle()), syncMethod(port->SyncMethod())
+    {
+    }
+    TCustomComPort* comPort;
+    std::shared_ptr<const std::atomic<bool>> alive; // false once the port is being freed
+    comm::Handle handle;
+    TSyncMethod syncMethod;
+    platform::Event stopEvent;
+    TComEvents events;
+};
+
 namespace {
 
 // Runs the handlers of one batch, in the library's fixed order. A handler may
-// close the port: the rest of the batch is then dropped.
-void DispatchBatch(TCustomComPort* port, TComEvents events)
+// close or free the port: the rest of the batch is then dropped.
+void DispatchBatch(TCustomComPort* port, const std::atomic<bool>& alive, const platform::Event& stop,
+                   TComEvents events)
 {
     struct Step {
         TComEvent event;
@@ -30,7 +45,7 @@ void DispatchBatch(TCustomComPort* port, TComEvents events)
         {evRLSD, &TCustomComPort::CallRLSDChange},   {evRx80Full, &TCustomComPort::CallRx80Full},
     };
     for (const Step& step : order) {
-        if (!port->Connected())
+        if (!alive || stop.IsSet() || !port->Connected())
             return;
         if (events.Contains(step.event))
             (port->*step.call)();
@@ -43,89 +58,103 @@ int NiceOf(TThreadPriority priority)
     return nice[priority];
 }
 
+TComThread::Starter& CurrentStarter()
+{
+    static TComThread::Starter starter;
+    return starter;
+}
+
 } // namespace
 
-TComThread::TComThread(TCustomComPort* AComPort) : comPort_(AComPort)
+void TComThread::SetStarter(Starter starter) { CurrentStarter() = std::move(starter); }
+
+TComThread::TComThread(TCustomComPort* AComPort)
+    : shared_(std::make_shared<Shared>(AComPort, AComPort->alive_))
 {
-    comm::SetEventMask(comPort_->Handle(), EventsToMask(comPort_->Events()));
-    const TThreadPriority priority = comPort_->EventThreadPriority();
-    thread_ = std::thread([this, priority] {
+    comm::SetEventMask(shared_->handle, EventsToMask(AComPort->Events()));
+    const TThreadPriority priority = AComPort->EventThreadPriority();
+    std::function<void()> body = [s = shared_, priority] {
         // Raising the priority needs privileges the user may not have; the
         // thread then runs at normal priority.
         if (priority != tpNormal)
             setpriority(PRIO_PROCESS, id_t(gettid()), NiceOf(priority));
-        Execute();
-    });
+        Execute(s);
+    };
+    thread_ = CurrentStarter() ? CurrentStarter()(std::move(body)) : std::thread(std::move(body));
 }
 
 TComThread::~TComThread()
 {
     Stop();
-    if (thread_.joinable())
+    if (!thread_.joinable())
+        return;
+    if (thread_.get_id() == std::this_thread::get_id())
+        thread_.detach(); // a handler on this thread closed the port: it cannot wait for itself
+    else
         thread_.join();
 }
 
 void TComThread::Stop()
 {
-    stopEvent_.Set();
+    shared_->stopEvent.Set();
     std::this_thread::yield();
 }
 
-void TComThread::Execute()
+void TComThread::Execute(const std::shared_ptr<Shared>& s)
 {
-    const comm::Handle handle = comPort_->Handle();
     try {
         for (;;) {
             uint32_t mask = 0;
-            if (comm::WaitEvent(handle, &stopEvent_, -1, &mask) != comm::WaitResult::Fired)
+            if (comm::WaitEvent(s->handle, &s->stopEvent, -1, &mask) != comm::WaitResult::Fired)
                 break; // stopped, or the device failed (hang-up)
-            events_ = MaskToEvents(mask);
-            if (!events_.Empty())
-                DispatchComMsg();
+            s->events = MaskToEvents(mask);
+            if (!s->events.Empty())
+                DispatchComMsg(s);
         }
     } catch (...) {
         // A handler's exception ends the thread; the user still gets to see it.
         platform::HandleException(std::current_exception());
     }
-    comm::SetEventMask(handle, 0);
-    comm::Purge(handle, comm::purgeTxClear | comm::purgeRxClear);
+    comm::SetEventMask(s->handle, 0);
+    comm::Purge(s->handle, comm::purgeTxClear | comm::purgeRxClear);
 }
 
-void TComThread::DispatchComMsg()
+void TComThread::DispatchComMsg(const std::shared_ptr<Shared>& s)
 {
-    switch (comPort_->SyncMethod()) {
+    switch (s->syncMethod) {
     case smThreadSync: {
         std::exception_ptr error;
-        TCustomComPort* port = comPort_;
-        const TComEvents events = events_;
-        const auto result =
-            platform::RunOnUiThread([port, events] { DispatchBatch(port, events); }, stopEvent_, false, &error);
+        const TComEvents events = s->events;
+        const auto result = platform::RunOnUiThread(
+            [s, events] { DispatchBatch(s->comPort, *s->alive, s->stopEvent, events); }, s->stopEvent, false, &error);
         if (result == platform::HandOverResult::Ran && error)
             std::rethrow_exception(error);
         break;
     }
     case smWindowSync:
-        SendEvents();
+        SendEvents(s);
         break;
     case smNone:
-        DoEvents();
+        DoEvents(*s);
         break;
     }
 }
 
-void TComThread::DoEvents() { DispatchBatch(comPort_, events_); }
+void TComThread::DoEvents(Shared& s) { DispatchBatch(s.comPort, *s.alive, s.stopEvent, s.events); }
 
-void TComThread::SendEvents()
+void TComThread::SendEvents(const std::shared_ptr<Shared>& s)
 {
     static const TComEvent order[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
                                       evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
-    TCustomComPort* port = comPort_;
     for (TComEvent event : order) {
-        if (!events_.Contains(event))
+        if (!s->events.Contains(event))
             continue;
         const uint32_t bit = EventsToMask(TComEvents{event});
-        if (platform::RunOnUiThread([port, bit] { port->WindowMethod(bit); }, stopEvent_, true, nullptr) ==
-            platform::HandOverResult::Cancelled)
+        const auto call = [s, bit] {
+            if (*s->alive)
+                s->comPort->WindowMethod(bit);
+        };
+        if (platform::RunOnUiThread(call, s->stopEvent, true, nullptr) == platform::HandOverResult::Cancelled)
             return;
     }
 }

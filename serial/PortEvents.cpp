@@ -108,13 +108,15 @@ void TCustomComPort::CallRxChar()
             // Handlers get what was actually read, which may be less than counted.
             count = Read(buffer.data(), count);
             read = true;
-            DoRxBuf(buffer.data(), count);
+            if (count > 0)
+                DoRxBuf(buffer.data(), count);
         };
         for (TComLink* link : std::vector<TComLink*>(links_)) {
             if (!link->OnRxBuf)
                 continue;
             readOnce();
-            link->OnRxBuf(this, buffer.data(), count);
+            if (count > 0) // nothing came after all (purged, or only zero bytes dropped)
+                link->OnRxBuf(this, buffer.data(), count);
         }
         if (!read && !triggersOnRxChar_)
             readOnce();

@@ -28,6 +28,8 @@ int32_t TCustomComPort::WriteAsync(const void* Buffer, int32_t Count, PAsync& As
 {
     if (!AsyncPtr)
         throw EComPort(4);
+    if (!Buffer && Count > 0)
+        throw EComPort(2, EFAULT);
     AsyncPtr->Kind = okWrite;
     delete[] AsyncPtr->Data;
     AsyncPtr->Data = nullptr;
@@ -58,6 +60,8 @@ int32_t TCustomComPort::ReadAsync(void* Buffer, int32_t Count, PAsync& AsyncPtr)
 {
     if (!AsyncPtr)
         throw EComPort(4);
+    if (!Buffer && Count > 0)
+        throw EComPort(3, EFAULT);
     AsyncPtr->Kind = okRead;
     uint32_t done = 0;
     if (!comm::Read(handle_, Buffer, uint32_t(std::max(Count, 0)), &done, &AsyncPtr->Overlapped) &&

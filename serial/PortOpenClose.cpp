@@ -6,7 +6,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "serial/ComThread.h"
 
-#include <exception>
+#include <system_error>
 
 namespace comm = platform::comm;
 using serial_detail::RaiseLastError;
@@ -52,7 +52,14 @@ void TCustomComPort::Open()
     if (events_.Empty()) {
         threadCreated_ = false;
     } else {
-        eventThread_ = std::make_unique<TComThread>(this);
+        try {
+            eventThread_ = std::make_unique<TComThread>(this);
+        } catch (const std::system_error& e) {
+            // Without its thread the port would look open and never report.
+            DestroyHandle();
+            connected_ = false;
+            throw EComPort(1, e.code().value(), "The port's event thread could not be started.");
+        }
         threadCreated_ = true;
     }
     CallAfterOpen();
@@ -64,13 +71,12 @@ void TCustomComPort::Close()
         return;
     CallBeforeClose();
     // A device that has gone away cannot be purged; that must not keep the
-    // port open for ever. Any other purge failure is raised once closed.
-    std::exception_ptr purgeError;
+    // port open for ever. Any other purge failure keeps it open.
     try {
         AbortAllAsync();
     } catch (const EComPort& e) {
         if (!DeviceGone(e.WinCode()))
-            purgeError = std::current_exception();
+            throw;
     }
     if (threadCreated_) {
         eventThread_.reset();
@@ -79,8 +85,6 @@ void TCustomComPort::Close()
     DestroyHandle();
     connected_ = false;
     CallAfterClose();
-    if (purgeError)
-        std::rethrow_exception(purgeError);
 }
 
 void TCustomComPort::CallBeforeOpen() { DoBeforeOpen(); }

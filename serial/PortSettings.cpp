@@ -22,6 +22,7 @@ TCustomComPort::TCustomComPort(QObject* owner) : TComponent(owner)
 
 TCustomComPort::~TCustomComPort()
 {
+    *alive_ = false;
     platform::Guarded([this] { Close(); });
     if (connected_) {
         // Close failed half-way: still let go of the thread and the device.
