@@ -44,6 +44,7 @@ struct Device {
     Event abort; // purge of outstanding operations
     std::atomic<uint64_t> readGeneration{0};
     std::atomic<bool> txPending{false};
+    Event written; // a write started: an event wait that watches the output queue looks again
     std::atomic<bool> xoffSent{false};
     // Seen by the event wait: what it last reported.
     int lastRxCount = 0;

@@ -66,6 +66,8 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         // The output queue is sampled while it drains: a tty is writable
         // long before its queue is empty, so waiting for "writable" spins.
         bool draining = false;
+        if (mask & evbTxEmpty)
+            d->written.Reset(); // before looking, so that no write goes unseen
         if ((mask & evbTxEmpty) && d->txPending) {
             int out = 0;
             if (Kernel().outQueue(d->fd, &out) != 0 || out == 0) {
@@ -128,15 +130,18 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         // A tty reports "readable" for as long as data waits: ask only
         // while it holds none.
         const short devEvents = (dataEvents && kernelWaiting == 0) ? POLLIN : 0;
-        pollfd fds[3] = {{d->fd, devEvents, 0}, {d->maskChanged.Fd(), POLLIN, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
-        const int n = poll(fds, stop ? 3 : 2, wait);
+        pollfd fds[4] = {{d->fd, devEvents, 0},
+                         {d->maskChanged.Fd(), POLLIN, 0},
+                         {(mask & evbTxEmpty) ? d->written.Fd() : -1, POLLIN, 0},
+                         {stop ? stop->Fd() : -1, POLLIN, 0}};
+        const int n = poll(fds, 4, wait);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             Fail(errno);
             return WaitResult::Failed;
         }
-        if (stop && (fds[2].revents & POLLIN))
+        if (stop && (fds[3].revents & POLLIN))
             return WaitResult::Stopped;
         if (fds[1].revents & POLLIN) {
             d->maskChanged.Reset();

@@ -142,8 +142,10 @@ bool Start(Handle h, Overlapped* ov, bool write, uint8_t* readBuffer, const uint
     }
     ov->event.Reset();
     d->abort.Reset();
-    if (write && count > 0)
+    if (write && count > 0) {
         d->txPending = true;
+        d->written.Set();
+    }
     if (count == 0 || Step(op)) {
         op.finished = true;
         ov->event.Set();

@@ -8,6 +8,7 @@
 #include "platform/UiHandOver.h"
 
 #include <atomic>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -74,6 +75,7 @@ TComThread::TComThread(TCustomComPort* AComPort)
     comm::SetEventMask(shared_->handle, EventsToMask(AComPort->Events()));
     const TThreadPriority priority = AComPort->EventThreadPriority();
     std::function<void()> body = [s = shared_, priority] {
+        pthread_setname_np(pthread_self(), "com-events"); // as ps and top show it
         // Raising the priority needs privileges the user may not have; the
         // thread then runs at normal priority.
         if (priority != tpNormal)
