@@ -7,6 +7,7 @@
 #include "serial/ComError.h"
 #include "serial/ComSettings.h"
 #include "serial/ComTypes.h"
+#include "serial/ControlBlock.h"
 
 #include <atomic>
 #include <cstdint>

@@ -8,3 +8,4 @@
 #include "serial/ComTexts.h"
 #include "serial/ComThread.h"
 #include "serial/ComTypes.h"
+#include "serial/ControlBlock.h"

@@ -175,56 +175,11 @@ void TCustomComPort::SetupComPort()
 
 comm::DeviceControlBlock TCustomComPort::BuildDCB() const
 {
-    comm::DeviceControlBlock dcb;
-    dcb.DCBlength = 28;
-    dcb.BaudRate = uint32_t(baudRate_ == brCustom ? customBaudRate_ : BaudRateValue(baudRate_));
-    uint32_t flags = comm::dcbBinary;
-    if (parity_->Check())
-        flags |= comm::dcbParity;
-    if (flowControl_->OutCTSFlow())
-        flags |= comm::dcbOutxCtsFlow;
-    if (flowControl_->OutDSRFlow())
-        flags |= comm::dcbOutxDsrFlow;
-    static const uint32_t dtrBits[] = {0x0000, 0x0010, 0x0020};
-    flags |= dtrBits[flowControl_->ControlDTR()];
-    if (flowControl_->DSRSensitivity())
-        flags |= comm::dcbDsrSensitivity;
-    if (flowControl_->TxContinueOnXoff())
-        flags |= comm::dcbTxContinueOnXoff;
-    if (flowControl_->XonXoffOut())
-        flags |= comm::dcbOutX;
-    if (flowControl_->XonXoffIn())
-        flags |= comm::dcbInX;
-    if (parity_->Check() && parity_->Replace())
-        flags |= comm::dcbErrorChar;
-    if (discardNull_)
-        flags |= comm::dcbNull;
-    static const uint32_t rtsBits[] = {0x0000, 0x1000, 0x2000, 0x3000};
-    flags |= rtsBits[flowControl_->ControlRTS()];
-    dcb.Flags = flags;
-    dcb.XonLim = uint16_t(buffer_->InputSize() / 4);
-    dcb.XoffLim = dcb.XonLim;
-    dcb.ByteSize = uint8_t(5 + dataBits_);
-    dcb.Parity = uint8_t(parity_->Bits());
-    dcb.StopBits = uint8_t(stopBits_);
-    dcb.XonChar = flowControl_->XonChar();
-    dcb.XoffChar = flowControl_->XoffChar();
-    if (parity_->Check() && parity_->Replace())
-        dcb.ErrorChar = parity_->ReplaceChar();
-    dcb.EvtChar = eventChar_;
-    return dcb;
+    const TLineSettings line{baudRate_, customBaudRate_, dataBits_, stopBits_, discardNull_, eventChar_};
+    return MakeControlBlock(line, *parity_, *flowControl_, *buffer_);
 }
 
-comm::Timeouts TCustomComPort::BuildTimeouts() const
-{
-    comm::Timeouts t;
-    t.ReadIntervalTimeout = uint32_t(timeouts_->ReadInterval());
-    t.ReadTotalTimeoutMultiplier = uint32_t(timeouts_->ReadTotalMultiplier());
-    t.ReadTotalTimeoutConstant = uint32_t(timeouts_->ReadTotalConstant());
-    t.WriteTotalTimeoutMultiplier = uint32_t(timeouts_->WriteTotalMultiplier());
-    t.WriteTotalTimeoutConstant = uint32_t(timeouts_->WriteTotalConstant());
-    return t;
-}
+comm::Timeouts TCustomComPort::BuildTimeouts() const { return MakeTimeouts(*timeouts_); }
 
 void TCustomComPort::ApplyDCB()
 {

@@ -4,6 +4,7 @@
 // and the one it cannot (evTxEmpty, through the kernel seam).
 #include "platform/CommKernel.h"
 #include "platform/ExceptionDisplay.h"
+#include "platform/SerialPorts.h"
 #include "serial/PortCore.h"
 #include "support/Pty.h"
 
@@ -459,4 +460,25 @@ TEST(PortTexts, CharacterFormNumbersWithinThirtyTwoBits)
     };
     for (const auto& [text, code] : cases)
         EXPECT_EQ(uint8_t(StrToChar(text)), code) << text;
+}
+
+TEST(PortList, AReadErrorPartWayRaisesCode23AndKeepsTheList)
+{
+    struct RestoreReader {
+        ~RestoreReader() { platform::SetDirectoryReader({}); }
+    } restore;
+    platform::SetDirectoryReader([](const std::string&, std::vector<std::string>& names, int* error) {
+        names = {"ttyUSB0"};
+        *error = EIO;
+        return false;
+    });
+    std::vector<std::string> ports{"kept"};
+    try {
+        EnumComPorts(ports);
+        FAIL() << "a partial list must not pass as the list";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 23);
+        EXPECT_EQ(e.WinCode(), EIO);
+    }
+    EXPECT_EQ(ports, std::vector<std::string>{"kept"});
 }
