@@ -101,7 +101,7 @@ bool HoldReceived(Device& d)
     char eventChar;
     {
         std::lock_guard lock(d.mutex);
-        limit = std::max<size_t>(d.inQueueSize, 4096);
+        limit = std::max<size_t>(d.inQueueSize.load(), 4096);
         eventChar = d.eventChar;
     }
     std::lock_guard lock(d.rxMutex);

@@ -32,7 +32,7 @@ struct Device {
     int fd;
     std::mutex mutex; // guards the settings below
     Timeouts timeouts;
-    uint32_t inQueueSize = 4096;
+    std::atomic<uint32_t> inQueueSize{4096}; // also read by the event wait
     bool discardNull = false;
     char eventChar = 0;
     // Received bytes taken from the tty to look for the event character and

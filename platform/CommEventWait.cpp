@@ -59,7 +59,7 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
             d->rx80Reported = false;
         if ((mask & evbRxChar) && fresh)
             events |= evbRxChar;
-        if ((mask & evbRx80Full) && !d->rx80Reported && uint64_t(waiting) * 10 >= uint64_t(d->inQueueSize) * 8) {
+        if ((mask & evbRx80Full) && !d->rx80Reported && uint64_t(waiting) * 10 >= uint64_t(d->inQueueSize.load()) * 8) {
             events |= evbRx80Full;
             d->rx80Reported = true;
         }
