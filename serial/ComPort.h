@@ -212,9 +212,10 @@ private:
     void CallBeforeClose();
     void CallAfterClose();
     void CheckSignals(bool Open);
-    void SendSignalToLink(TComLinkEvent Event, bool OnOff);
-    void NotifyLink(TComLinkEvent Event);
-    void TxNotifyLink(const void* Buffer, int32_t Count);
+    // These three answer whether the port still exists (a listener may free it).
+    bool SendSignalToLink(TComLinkEvent Event, bool OnOff);
+    bool NotifyLink(TComLinkEvent Event);
+    bool TxNotifyLink(const void* Buffer, int32_t Count);
     bool HasLink() const;
     void Escape(uint32_t func);
     void SetRegistry(TRegistry& Reg, const std::string& Key);

@@ -53,9 +53,12 @@ bool TCustomComPort::HasLink() const
     return std::any_of(links_.begin(), links_.end(), [](const TComLink* l) { return bool(l->OnRxBuf); });
 }
 
-void TCustomComPort::SendSignalToLink(TComLinkEvent Event, bool OnOff)
+bool TCustomComPort::SendSignalToLink(TComLinkEvent Event, bool OnOff)
 {
+    const auto alive = alive_;
     for (TComLink* link : std::vector<TComLink*>(links_)) {
+        if (!*alive)
+            return false;
         const TComSignalEvent* slot = nullptr;
         switch (Event) {
         case leConn: slot = &link->OnConn; break;
@@ -69,11 +72,15 @@ void TCustomComPort::SendSignalToLink(TComLinkEvent Event, bool OnOff)
         if (slot && *slot)
             (*slot)(this, OnOff);
     }
+    return *alive;
 }
 
-void TCustomComPort::NotifyLink(TComLinkEvent Event)
+bool TCustomComPort::NotifyLink(TComLinkEvent Event)
 {
+    const auto alive = alive_;
     for (TComLink* link : std::vector<TComLink*>(links_)) {
+        if (!*alive)
+            return false;
         const TNotifyEvent* slot = nullptr;
         switch (Event) {
         case leRing: slot = &link->OnRing; break;
@@ -84,20 +91,29 @@ void TCustomComPort::NotifyLink(TComLinkEvent Event)
         if (slot && *slot)
             (*slot)(this);
     }
+    return *alive;
 }
 
-void TCustomComPort::TxNotifyLink(const void* Buffer, int32_t Count)
+bool TCustomComPort::TxNotifyLink(const void* Buffer, int32_t Count)
 {
-    for (TComLink* link : std::vector<TComLink*>(links_))
+    const auto alive = alive_;
+    for (TComLink* link : std::vector<TComLink*>(links_)) {
+        if (!*alive)
+            return false;
         if (link->OnTxBuf)
             link->OnTxBuf(this, Buffer, Count);
+    }
+    return *alive;
 }
 
+// A handler or a listener may free the port: every step after one checks
+// that it still exists.
 void TCustomComPort::CallRxChar()
 {
+    const auto alive = alive_;
     int32_t count = InputCount();
-    if (count > 0)
-        SendSignalToLink(leRx, true);
+    if (count > 0 && !SendSignalToLink(leRx, true))
+        return;
     if (count > 0 && !GetTriggersOnRxChar()) {
         std::vector<uint8_t> buffer;
         bool read = false;
@@ -108,15 +124,19 @@ void TCustomComPort::CallRxChar()
             // Handlers get what was actually read, which may be less than counted.
             count = Read(buffer.data(), count);
             read = true;
-            if (count > 0)
+            if (count > 0 && *alive)
                 DoRxBuf(buffer.data(), count);
         };
         for (TComLink* link : std::vector<TComLink*>(links_)) {
             if (!link->OnRxBuf)
                 continue;
             readOnce();
+            if (!*alive)
+                return;
             if (count > 0) // nothing came after all (purged, or only zero bytes dropped)
                 link->OnRxBuf(this, buffer.data(), count);
+            if (!*alive)
+                return;
         }
         if (!read && !triggersOnRxChar_)
             readOnce();
@@ -129,38 +149,37 @@ void TCustomComPort::CallRxChar()
 
 void TCustomComPort::CallTxEmpty()
 {
-    SendSignalToLink(leTx, false);
-    NotifyLink(leTxEmpty);
-    DoTxEmpty();
+    if (SendSignalToLink(leTx, false) && NotifyLink(leTxEmpty))
+        DoTxEmpty();
 }
 
 void TCustomComPort::CallBreak() { DoBreak(); }
 
 void TCustomComPort::CallRing()
 {
-    NotifyLink(leRing);
-    DoRing();
+    if (NotifyLink(leRing))
+        DoRing();
 }
 
 void TCustomComPort::CallCTSChange()
 {
     const bool state = Signals().Contains(csCTS);
-    SendSignalToLink(leCTS, state);
-    DoCTSChange(state);
+    if (SendSignalToLink(leCTS, state))
+        DoCTSChange(state);
 }
 
 void TCustomComPort::CallDSRChange()
 {
     const bool state = Signals().Contains(csDSR);
-    SendSignalToLink(leDSR, state);
-    DoDSRChange(state);
+    if (SendSignalToLink(leDSR, state))
+        DoDSRChange(state);
 }
 
 void TCustomComPort::CallRLSDChange()
 {
     const bool state = Signals().Contains(csRLSD);
-    SendSignalToLink(leRLSD, state);
-    DoRLSDChange(state);
+    if (SendSignalToLink(leRLSD, state))
+        DoRLSDChange(state);
 }
 
 void TCustomComPort::CallError()
@@ -172,8 +191,8 @@ void TCustomComPort::CallError()
 
 void TCustomComPort::CallRxFlag()
 {
-    NotifyLink(leRxFlag);
-    DoRxFlag();
+    if (NotifyLink(leRxFlag))
+        DoRxFlag();
 }
 
 void TCustomComPort::CallRx80Full() { DoRx80Full(); }

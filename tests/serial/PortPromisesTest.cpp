@@ -139,6 +139,28 @@ TEST_F(PortPromises, CloseOrFreeInsideAHandlerCompletesInEverySyncMethod)
     }
 }
 
+TEST_F(PortPromises, AListenerThatFreesThePortEndsTheBatch)
+{
+    gHandlerCalls = 0;
+    gHandlerDone = false;
+    auto owned = std::make_unique<TComPort>();
+    SetUpPort(*owned, TComEvents{evRxChar});
+    TComLink first, second;
+    first.OnRxBuf = [&owned](QObject*, const void*, int32_t) {
+        ++gHandlerCalls;
+        owned.reset();
+        gHandlerDone = true;
+    };
+    second.OnRxBuf = [](QObject*, const void*, int32_t) { ++gHandlerCalls; };
+    owned->RegisterLink(&first);
+    owned->RegisterLink(&second);
+    owned->Open();
+    pty.Write(std::string("x"));
+    ASSERT_TRUE(ServeUntil([] { return gHandlerDone.load(); }));
+    ServeFor(30);
+    EXPECT_EQ(gHandlerCalls, 1) << "nothing runs for a port that is gone";
+}
+
 // ------------------------------------------------------------ bad arguments
 
 TEST_F(PortPromises, NullBuffersAreRefusedWithTheirCodes)
