@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <sys/ioctl.h>
 
-namespace platform::comm {
+namespace platform::comm::detail {
 
 bool SetOtherBaudRate(int fd, uint32_t rate)
 {
@@ -20,4 +20,4 @@ bool SetOtherBaudRate(int fd, uint32_t rate)
     return ioctl(fd, TCSETS2, &t) == 0;
 }
 
-} // namespace platform::comm
+} // namespace platform::comm::detail

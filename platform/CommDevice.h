@@ -11,10 +11,11 @@
 //   replacement (the flags are accepted and have no effect);
 // - hardware flow control is CRTSCTS, which covers both directions at once;
 // - the driver's queue sizes are fixed (SetQueueSizes only records them);
-// - the event character (evRxFlag) cannot be seen without reading the data,
-//   so it is never reported;
+// - the event character (evRxFlag) cannot be seen without reading the data:
+//   while it is in the event mask, the event wait takes received bytes into a
+//   queue of this layer, which every read empties first;
 // - 1.5 stop bits is CSTOPB, which the UART gives as 1.5 for 5-bit characters
-//   and as 2 otherwise.
+//   only: with more data bits SetState refuses it (EINVAL).
 #include "platform/Event.h"
 
 #include <cstdint>
@@ -172,7 +173,8 @@ struct Overlapped {
 };
 
 // Start a read or a write: true when it ended at once (*done bytes); false with
-// LastError kErrorIoPending when it goes on, any other error when it failed.
+// LastError kErrorIoPending when it goes on, any other error when it failed
+// (EFAULT: no buffer for a positive count).
 bool Read(Handle h, void* buffer, uint32_t count, uint32_t* done, Overlapped* ov);
 bool Write(Handle h, const void* buffer, uint32_t count, uint32_t* done, Overlapped* ov);
 
@@ -184,7 +186,9 @@ bool GetResult(Handle h, Overlapped* ov, uint32_t* transferred, bool wait);
 enum class WaitResult { Fired, Stopped, TimedOut, Failed };
 
 // Waits for one of the events of the device's event mask, for stop (may be
-// null) or for timeoutMs (negative: without limit). Fired sets *fired (0 when
+// null) or for timeoutMs (negative: without limit). It sleeps until the device
+// wakes it; only modem lines, error counts, unread data and an output queue
+// still draining after a write (evbTxEmpty) are looked at on a short timer. Fired sets *fired (0 when
 // the event mask was changed meanwhile). Failed: LastError tells why; a device
 // that has gone away (hang-up) fails at once instead of reporting data for ever.
 WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired);

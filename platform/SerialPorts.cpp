@@ -58,24 +58,47 @@ bool IsSerialPort(const std::string& name, const fs::path& entry)
 void SetSysfsRoot(const std::string& root) { Root() = root; }
 const std::string& SysfsRoot() { return Root(); }
 
+DirectoryReader RealDirectoryReader()
+{
+    return [](const std::string& dir, std::vector<std::string>& names, int* error) {
+        std::error_code ec;
+        fs::directory_iterator it(dir, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+            names.push_back(it->path().filename().string());
+        if (ec && error)
+            *error = ec.value() ? ec.value() : EIO;
+        return !ec;
+    };
+}
+
+namespace {
+
+DirectoryReader& Reader()
+{
+    static DirectoryReader reader;
+    return reader;
+}
+
+} // namespace
+
+void SetDirectoryReader(DirectoryReader reader) { Reader() = std::move(reader); }
+
 bool ListSerialPorts(std::vector<std::string>& names, int* error)
 {
     names.clear();
     const fs::path dir = fs::path(Root()) / "class" / "tty";
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec);
-    if (ec) {
+    std::vector<std::string> entries;
+    int readError = 0;
+    const DirectoryReader read = Reader() ? Reader() : RealDirectoryReader();
+    // A list cut short by a read error is no list.
+    if (!read(dir.string(), entries, &readError)) {
         if (error)
-            *error = ec.value() ? ec.value() : ENOENT;
+            *error = readError ? readError : EIO;
         return false;
     }
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            break;
-        const std::string name = it->path().filename().string();
-        if (IsSerialPort(name, it->path()))
+    for (const std::string& name : entries)
+        if (IsSerialPort(name, dir / name))
             names.push_back(name);
-    }
     if (error)
         *error = 0;
     return true;

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -100,6 +101,32 @@ TEST_F(SerialPorts, MissingTreeFailsWithACode)
     std::vector<std::string> names{"stale"};
     EXPECT_FALSE(platform::ListSerialPorts(names, nullptr)); // no error slot: still no crash
     EXPECT_TRUE(names.empty());
+}
+
+TEST_F(SerialPorts, AReadErrorPartWayGivesNoList)
+{
+    Add({"ttyUSB0", nullptr, true, true});
+    Add({"ttyUSB1", nullptr, true, true});
+    struct RestoreReader {
+        ~RestoreReader() { platform::SetDirectoryReader({}); }
+    } restore;
+    // The first entries come, then the folder cannot be read on.
+    platform::SetDirectoryReader([](const std::string& dir, std::vector<std::string>& names, int* error) {
+        std::vector<std::string> all;
+        platform::RealDirectoryReader()(dir, all, error);
+        names.push_back(all.at(0));
+        *error = EIO;
+        return false;
+    });
+    bool ok = true;
+    int error = 0;
+    EXPECT_TRUE(List(&ok, &error).empty());
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, EIO);
+
+    platform::SetDirectoryReader({});
+    EXPECT_EQ(List(&ok, &error), (std::vector<std::string>{"ttyUSB0", "ttyUSB1"}));
+    EXPECT_TRUE(ok);
 }
 
 } // namespace

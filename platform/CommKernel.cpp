@@ -1,0 +1,21 @@
+#include "platform/CommKernel.h"
+
+#include <sys/ioctl.h>
+#include <termios.h>
+
+namespace platform::comm {
+
+KernelCalls RealKernel()
+{
+    return {[](int fd, int* count) { return ioctl(fd, TIOCOUTQ, count); },
+            [](int fd, int* lines) { return ioctl(fd, TIOCMGET, lines); },
+            [](int fd, int queue) { return tcflush(fd, queue); }};
+}
+
+KernelCalls& Kernel()
+{
+    static KernelCalls calls = RealKernel();
+    return calls;
+}
+
+} // namespace platform::comm
