@@ -47,6 +47,9 @@ TComLed::TComLed(QWidget* parent)
 
 TComLed::~TComLed()
 {
+    // Going away is no state change the application hears of: its handler
+    // may belong to an object already gone.
+    OnChange = nullptr;
     ringTimer_.reset();
     try {
         SetComPort(nullptr);
