@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
 {
@@ -48,6 +49,19 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
 std::vector<TComComboBox*> TComSetupFrm::Pickers() const { return {Combo1, Combo2, Combo3, Combo4, Combo5, Combo6}; }
 
 void TComSetupFrm::reject() { done(kResultCancel); }
+
+void TComSetupFrm::showEvent(QShowEvent* event)
+{
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+}
 
 void EditComPort(TCustomComPort* port)
 {

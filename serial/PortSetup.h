@@ -37,6 +37,11 @@ public:
 protected:
     // The close box and Escape answer Cancel, like the Cancel button.
     void reject() override;
+    // Centred on the screen when it is first shown.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool placed_ = false;
 };
 
 // Shows the dialog for `port`; on OK writes the choices to it in one update

@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <fcntl.h>
 #include <filesystem>
@@ -128,6 +129,9 @@ TEST_F(PortSetup, WindowLayout)
         EXPECT_LE(labels[i]->x() + labels[i]->fontMetrics().horizontalAdvance(labels[i]->text()), 80);
     }
     EXPECT_EQ(form.Combo1->count(), 2) << "the ports present";
+    form.show();
+    const QPoint off = form.frameGeometry().center() - form.screen()->availableGeometry().center();
+    EXPECT_LE(off.manhattanLength(), 2) << "centred on the screen";
 }
 
 TEST_F(PortSetup, ShowsThePortsValuesAndOkWritesThemInOneBracket)
