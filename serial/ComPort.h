@@ -154,6 +154,7 @@ public:
     // Persistence.
     void StoreSettings(TStoreType StoreType, const std::string& StoreTo);
     void LoadSettings(TStoreType StoreType, const std::string& LoadFrom);
+    void ShowSetupDialog(); // the library's settings dialog on this port (serial/PortSetup.cpp)
 
     // Event dispatch (called by the event thread's hand-over).
     void CallRxChar();
