@@ -25,16 +25,19 @@ constexpr const char* kFixedLine = "Installation and configuration of SMS repeat
 constexpr const char* kLicence =
     "LICENCE AGREEMENT\n"
     "\n"
-    "This software is licensed, not sold, to the holder of a Vigilator Interface Unit\n"
-    "for installing, configuring, testing and reading back SMS repeaters.\n"
+    "This software is licensed, not sold, to the holder of a\n"
+    "Vigilator Interface Unit for installing, configuring, testing\n"
+    "and reading back SMS repeaters.\n"
     "\n"
-    "The software is provided \"as is\", without warranty of any kind, express or\n"
-    "implied, including but not limited to the warranties of merchantability, fitness\n"
-    "for a particular purpose and non-infringement. In no event shall the authors be\n"
-    "liable for any claim, damages or other liability arising from the use of the\n"
-    "software or of equipment configured with it.\n"
+    "The software is provided \"as is\", without warranty of any\n"
+    "kind, express or implied, including but not limited to the\n"
+    "warranties of merchantability, fitness for a particular purpose\n"
+    "and non-infringement. In no event shall the authors be liable\n"
+    "for any claim, damages or other liability arising from the use\n"
+    "of the software or of equipment configured with it.\n"
     "\n"
-    "Check every repeater's configuration on site before leaving it in service.\n";
+    "Check every repeater's configuration on site before leaving it\n"
+    "in service.\n";
 
 QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y)
 {

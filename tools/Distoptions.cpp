@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTabWidget>
 
 using namespace dialogsizing;
@@ -154,6 +155,8 @@ void TformDistOptions::ApplyLanguage()
     int clientWidth = kClientWidth;
     if (clientWidth < labelDummy->width())
         clientWidth = labelDummy->width() + 32;
+    // Tabs are drawn with more room around their captions than the label measures.
+    clientWidth = std::max(clientWidth, pageControl->tabBar()->sizeHint().width() + 8);
     // ... and holds every control of its pages.
     for (QWidget* inner : pageControl->findChildren<QWidget*>(QRegularExpression("Client$"))) {
         inner->adjustSize();

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 
 using namespace dialogsizing;
@@ -214,6 +215,8 @@ void TformAdminOptions::ApplyLanguage()
     clientWidth = std::max(clientWidth, Label3->x() + Label3->width() + 2 * kPageBorder + 8);
     SetWidth(btnChangePwd, std::max(75, CaptionWidth(btnChangePwd, btnChangePwd->text()) + 48));
     clientWidth = std::max(clientWidth, btnChangePwd->width() + 2 * kPageBorder + 8);
+    // The two tab captions side by side, without scroll arrows.
+    clientWidth = std::max(clientWidth, pageControl->tabBar()->sizeHint().width() + 8);
 
     clientArea->resize(clientWidth, kClientHeight);
     pageControl->resize(clientWidth, kClientHeight - kPanelHeight);

@@ -527,5 +527,5 @@ TEST_F(OptionsEntry, LongerTextsWidenThePasswordAndOptionsWindows)
     const int widest = std::max({admin.checkShowConfig->width(), admin.checkSetClock->width(),
                                  admin.checkShowWarning->width(), admin.checkForceSlowTx->width(),
                                  admin.labelWaitTime->width(), admin.labelPatrolDuration->width()});
-    EXPECT_EQ(admin.clientArea->width(), widest + 32 + 32);
+    EXPECT_GE(admin.clientArea->width(), widest + 32 + 32);
 }
