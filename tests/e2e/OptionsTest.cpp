@@ -30,13 +30,13 @@ ModalScript::Step Code(const char* code)
 }
 
 template <class Window>
-ModalScript::Step Tick(std::vector<QCheckBox* Window::*> boxes)
+ModalScript::Step Tick(std::vector<QCheckBox* Window::*> boxes, bool ok = true)
 {
-    return [boxes](QDialog& d) {
+    return [boxes, ok](QDialog& d) {
         auto& window = dynamic_cast<Window&>(d);
         for (auto box : boxes)
             Click(window.*box);
-        Click(window.btnOk);
+        Click(ok ? window.btnOk : window.btnCancel);
     };
 }
 
@@ -65,6 +65,13 @@ TEST_F(EndToEnd, OptionsWindowsSwitchTheTabsAndTheMessageLogEntry)
         EXPECT_TRUE(engineeringTab());
         EXPECT_TRUE(form->menuMessageLog->isVisible());
 
+        script.Then(Code("vombrel"))
+            .Then(Tick<TformDistOptions>({&TformDistOptions::checkShowEngTab, &TformDistOptions::checkAllowLog}, false));
+        form->menuOptions->trigger();
+        EXPECT_EQ(form->distOptions, 3u); // Cancel
+        EXPECT_TRUE(engineeringTab());
+        EXPECT_TRUE(form->menuMessageLog->isVisible());
+
         script.Then(Code("ketro")).Then(Tick<TformAdminOptions>({&TformAdminOptions::checkShowConfig}));
         form->menuOptions->trigger();
         EXPECT_FALSE(configTab());
@@ -72,7 +79,8 @@ TEST_F(EndToEnd, OptionsWindowsSwitchTheTabsAndTheMessageLogEntry)
         EXPECT_EQ(form->distOptions, 2u);
         EXPECT_TRUE(form->menuMessageLog->isVisible());
         EXPECT_EQ(script.opened, (std::vector<std::string>{"formPassword", "formAdminOptions", "formPassword",
-                                                           "formDistOptions", "formPassword", "formAdminOptions"}));
+                                                           "formDistOptions", "formPassword", "formDistOptions",
+                                                           "formPassword", "formAdminOptions"}));
     }
     // The link went on meanwhile: the keep-alive still gets its replies.
     const size_t before = sim->Received().size();

@@ -42,14 +42,12 @@ private:
         dialog.setResult(0);
         dialog.show();
         QCoreApplication::processEvents();
-        if (steps_.empty()) {
-            CloseBox(dialog);
-        } else {
+        if (!steps_.empty()) {
             Step step = std::move(steps_.front());
             steps_.pop_front();
             step(dialog);
         }
-        if (dialog.isVisible()) // the step left it open: the close box ends it
+        if (dialog.isVisible()) // no step, or the step left it open: the close box ends it
             CloseBox(dialog);
         results.push_back(dialog.result());
         return dialog.result();
