@@ -81,6 +81,9 @@ void TformMain::WireJobs()
     on(btnRequestTestSms, &QPushButton::clicked, &TformMain::btnRequestTestSmsClick);
     on(btnTestFtp, &QPushButton::clicked, &TformMain::btnTestFtpClick);
     on(menuViewLogs, &QAction::triggered, &TformMain::menuViewLogsClick);
+    on(menuOptions, &QAction::triggered, &TformMain::menuOptionsClick);
+    on(menuAbout, &QAction::triggered, &TformMain::menuAboutClick);
+    on(menuShowHints, &QAction::triggered, &TformMain::menuShowHintsClick);
 
     // The up-down shows only its arrows: which one was pressed is the
     // direction of its value's change.

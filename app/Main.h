@@ -86,6 +86,9 @@ public:
     void menuConnectClick();
     void menuShowGuideClick();
     void menuReadConfigClick(); // tools/Readconfig.cpp
+    void menuOptionsClick();    // tools/Options.cpp
+    void menuAboutClick();      // tools/About.cpp
+    void menuShowHintsClick();  // tools/About.cpp
 
     // ---- receive path and lamps
     void portVigilatorRxChar(QObject* Sender, int32_t Count);

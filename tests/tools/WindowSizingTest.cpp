@@ -1,0 +1,138 @@
+// Every window of the options entry and the About menu, in English and in a
+// language whose every text is longer: no caption is wider than its control
+// and no control sticks out of the window. With KVT_SCREENSHOT_DIR set, each
+// window is also saved there as a PNG.
+#include "app/LangTestSupport.h"
+#include "app/Languages.h"
+#include "tools/About.h"
+#include "tools/Author.h"
+#include "tools/Distoptions.h"
+#include "tools/History.h"
+#include "tools/Options.h"
+#include "tools/Password.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Controls whose geometry is the window's own (not those inside Qt's compound widgets).
+bool IsOurs(const QWidget* w)
+{
+    const QString name = w->objectName();
+    return !name.isEmpty() && !name.startsWith("qt_");
+}
+
+// What is wrong with the window's sizing, one line per fault.
+std::vector<std::string> SizingFaults(QWidget& window)
+{
+    std::vector<std::string> faults;
+    auto fault = [&](const QWidget* w, const std::string& what) {
+        faults.push_back(window.objectName().toStdString() + "." + w->objectName().toStdString() + ": " + what);
+    };
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!IsOurs(w) || w->isHidden())
+            continue;
+        // Inside its parent.
+        const QWidget* parent = w->parentWidget();
+        if (IsOurs(parent) || parent == &window) {
+            if (!parent->rect().contains(w->geometry()))
+                fault(w, "outside its parent");
+        }
+        if (auto* box = qobject_cast<QCheckBox*>(w)) {
+            const QStyle* style = box->style();
+            const int mark = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
+                             style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+            if (CaptionWidth(box, box->text()) + mark > box->width())
+                fault(w, "caption wider than the box");
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+            if (CaptionWidth(button, button->text()) + 8 > button->width())
+                fault(w, "caption wider than the button");
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+            if (label->pixmap().isNull() && !label->wordWrap() && label->sizeHint().width() > label->width())
+                fault(w, "text wider than the label");
+        } else if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
+            int sum = 0;
+            for (int i = 0; i < tabs->count(); ++i) {
+                const int tab = tabs->tabBar()->tabRect(i).width();
+                if (CaptionWidth(tabs->tabBar(), tabs->tabText(i)) > tab)
+                    fault(w, "tab caption wider than its tab");
+                sum += tab;
+            }
+            if (sum > tabs->width())
+                fault(w, "tabs need scroll arrows");
+        }
+    }
+    if (window.width() > 1280 || window.height() > 1024)
+        faults.push_back(window.objectName().toStdString() + ": larger than a small screen");
+    return faults;
+}
+
+void Screenshot(QWidget& window, const std::string& language)
+{
+    const char* dir = std::getenv("KVT_SCREENSHOT_DIR");
+    if (!dir || !*dir)
+        return;
+    window.grab().save(QString("%1/%2-%3.png").arg(dir, window.objectName(), QString::fromStdString(language)));
+}
+
+using Factory = std::function<std::unique_ptr<QDialog>(TformMain*)>;
+
+std::vector<Factory> Windows()
+{
+    return {
+        [](TformMain* f) { return std::make_unique<TformPassword>(f); },
+        [](TformMain* f) { return std::make_unique<TformAdminOptions>(f); },
+        [](TformMain* f) { return std::make_unique<TformDistOptions>(f); },
+        [](TformMain* f) { return std::make_unique<TformAbout>(f); },
+        [](TformMain* f) { return std::make_unique<TformHistory>(f); },
+        [](TformMain* f) { return std::make_unique<TformAuthor>(f); },
+    };
+}
+
+class WindowSizing : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+} // namespace
+
+TEST_P(WindowSizing, NoCaptionWiderThanItsControl)
+{
+    const std::string library = GetParam();
+    TformMain& f = Create(library == "English" ? "" : library);
+    for (const Factory& make : Windows()) {
+        std::unique_ptr<QDialog> window = make(&f);
+        window->show();
+        QCoreApplication::processEvents();
+        // Every page of a tab control is looked at.
+        for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+            for (int i = 0; i < tabs->count(); ++i) {
+                tabs->setCurrentIndex(i);
+                QCoreApplication::processEvents();
+                for (const std::string& fault : SizingFaults(*window))
+                    ADD_FAILURE() << library << ": " << fault;
+                Screenshot(*window, library + "-" + std::to_string(i));
+            }
+        }
+        if (window->findChildren<QTabWidget*>().isEmpty()) {
+            for (const std::string& fault : SizingFaults(*window))
+                ADD_FAILURE() << library << ": " << fault;
+            Screenshot(*window, library);
+        }
+        window->close();
+    }
+}
+
+std::string LanguageName(const ::testing::TestParamInfo<const char*>& param)
+{
+    return std::string(param.param) == "English" ? "English" : "Longer";
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, WindowSizing, ::testing::Values("English", "Longer.dll"), LanguageName);
