@@ -269,9 +269,32 @@ bool Purge(Handle h, uint32_t flags)
         std::lock_guard lock(d->rxMutex);
         d->rxHeld.clear();
     }
+    // An empty output queue has nothing to discard; on a pseudo-terminal a
+    // flush would also take from the peer bytes it has not read yet.
+    int queued = 0;
+    if ((flags & purgeTxClear) && Kernel().outQueue(d->fd, &queued) == 0 && queued == 0)
+        queue = (flags & purgeRxClear) ? TCIFLUSH : -1;
     if (queue >= 0 && Kernel().flush(d->fd, queue) != 0)
         return Fail(errno);
     return true;
+}
+
+bool DrainOutput(Handle h, int constantMs, int perByteMs)
+{
+    auto d = Find(h);
+    if (!d)
+        return false;
+    int64_t end = -1;
+    for (;;) {
+        int queued = 0;
+        if (Kernel().outQueue(d->fd, &queued) != 0 || queued <= 0)
+            return true; // no queue to ask (a pty) counts as sent
+        if (end < 0)
+            end = NowMs() + std::max(constantMs, 0) + int64_t(std::max(perByteMs, 0)) * queued;
+        else if (NowMs() >= end)
+            return false;
+        poll(nullptr, 0, 2); // a byte at 115200 baud takes 87 us: a short nap suffices
+    }
 }
 
 bool ClearErrors(Handle h, uint32_t* errors, Status* status)

@@ -154,6 +154,10 @@ bool GetState(Handle h, DeviceControlBlock& dcb);
 bool SetTimeouts(Handle h, const Timeouts& t);
 bool SetQueueSizes(Handle h, uint32_t inSize, uint32_t outSize);
 bool Purge(Handle h, uint32_t flags);
+// Waits until the driver has sent what it holds, at most constantMs plus
+// perByteMs for each byte queued at the start; false when bytes are still
+// queued then (a peer holding the line with flow control).
+bool DrainOutput(Handle h, int constantMs, int perByteMs);
 bool ClearErrors(Handle h, uint32_t* errors, Status* status);
 bool GetModemStatus(Handle h, uint32_t* status);
 bool Escape(Handle h, uint32_t func);

@@ -70,6 +70,9 @@ void TCustomComPort::Close()
     if (!connected_ || IsDesigning())
         return;
     CallBeforeClose();
+    // What was written goes out before the queues are discarded, within the
+    // time a write of it may take (a last command such as comms-mode off).
+    comm::DrainOutput(handle_, Timeouts()->WriteTotalConstant(), Timeouts()->WriteTotalMultiplier());
     // A device that has gone away cannot be purged; that must not keep the
     // port open for ever. Any other purge failure keeps it open.
     try {

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <filesystem>
 #include <memory>
@@ -277,22 +278,32 @@ TEST_F(PortPromises, ClearBufferPurgesTheQueuesAskedFor)
 {
     struct Case {
         bool input, output;
+        int outQueued; // what the driver says it still has to send
         std::vector<int> flushed;
         size_t left; // of the three waiting bytes
     };
     const Case cases[] = {
-        {true, false, {TCIFLUSH}, 0},
-        {false, true, {TCOFLUSH}, 3},
-        {true, true, {TCIOFLUSH}, 0},
-        {false, false, {}, 3},
+        {true, false, 1, {TCIFLUSH}, 0},
+        {false, true, 1, {TCOFLUSH}, 3},
+        {true, true, 1, {TCIOFLUSH}, 0},
+        {false, false, 1, {}, 3},
+        // An empty output queue is not flushed: on a pty that would take
+        // unread bytes from the peer.
+        {false, true, 0, {}, 3},
+        {true, true, 0, {TCIFLUSH}, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "input " << c.input << ", output " << c.output);
+        SCOPED_TRACE(testing::Message() << "input " << c.input << ", output " << c.output << ", queued "
+                                        << c.outQueued);
         KernelSeam seam;
         std::vector<int> flushed;
         comm::Kernel().flush = [&, real = seam.Real().flush](int fd, int queue) {
             flushed.push_back(queue);
             return real(fd, queue);
+        };
+        comm::Kernel().outQueue = [&](int, int* count) {
+            *count = c.outQueued;
+            return 0;
         };
         TComPort port;
         SetUpPort(port, TComEvents());
@@ -303,7 +314,64 @@ TEST_F(PortPromises, ClearBufferPurgesTheQueuesAskedFor)
         port.ClearBuffer(c.input, c.output);
         EXPECT_EQ(flushed, c.flushed);
         EXPECT_EQ(ReadAll(port).size(), c.left);
+        comm::Kernel().outQueue = seam.Real().outQueue;
         port.Close();
+    }
+}
+
+TEST_F(PortPromises, CloseSendsWhatWasWrittenBeforeItDiscardsTheQueues)
+{
+    // A real UART drains; a peer holding the line gets the write's time limit
+    // and then the rest is discarded, so a close never hangs.
+    struct Case {
+        bool drains;
+        std::vector<int> flushed;
+    };
+    const Case cases[] = {{true, {TCIFLUSH}}, {false, {TCIOFLUSH}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.drains ? "drains" : "held");
+        KernelSeam seam;
+        std::atomic<int> queued{40};
+        std::atomic<int> asked{0};
+        std::vector<int> flushed;
+        comm::Kernel().outQueue = [&](int, int* count) {
+            ++asked;
+            *count = queued;
+            if (c.drains && queued > 0)
+                queued -= 10; // the UART sends while the close waits
+            return 0;
+        };
+        comm::Kernel().flush = [&, real = seam.Real().flush](int fd, int queue) {
+            flushed.push_back(queue);
+            return real(fd, queue);
+        };
+        TComPort port;
+        SetUpPort(port, TComEvents());
+        port.Timeouts()->SetWriteTotalM(0);
+        port.Timeouts()->SetWriteTotalC(30);
+        port.Open();
+        port.WriteStr("comms off");
+        const auto start = std::chrono::steady_clock::now();
+        port.Close();
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_FALSE(port.Connected());
+        EXPECT_EQ(flushed, c.flushed);
+        if (c.drains)
+            EXPECT_GE(asked, 5);
+        else
+            EXPECT_GE(waited, std::chrono::milliseconds(30)) << "the write's time limit";
+    }
+}
+
+TEST_F(PortPromises, BytesWrittenJustBeforeCloseReachTheFarEnd)
+{
+    TComPort port;
+    SetUpPort(port, TComEvents{evRxChar});
+    for (int i = 0; i < 50; ++i) {
+        port.Open();
+        port.WriteStr("C0 A5 00");
+        port.Close();
+        EXPECT_EQ(pty.Read(8, 1000).size(), 8u) << "round " << i;
     }
 }
 
