@@ -81,6 +81,8 @@ void TformMain::WireJobs()
     on(btnRequestTestSms, &QPushButton::clicked, &TformMain::btnRequestTestSmsClick);
     on(btnTestFtp, &QPushButton::clicked, &TformMain::btnTestFtpClick);
     on(menuViewLogs, &QAction::triggered, &TformMain::menuViewLogsClick);
+    on(menuLoad, &QAction::triggered, &TformMain::menuLoadClick);
+    on(menuSave, &QAction::triggered, &TformMain::menuSaveClick);
 
     // The up-down shows only its arrows: which one was pressed is the
     // direction of its value's change.

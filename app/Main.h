@@ -84,6 +84,8 @@ public:
     void menuConnectClick();
     void menuShowGuideClick();
     void menuReadConfigClick(); // tools/Readconfig.cpp
+    void menuLoadClick();       // app/ConfigFile.cpp
+    void menuSaveClick();       // app/ConfigFile.cpp
 
     // ---- receive path and lamps
     void portVigilatorRxChar(QObject* Sender, int32_t Count);

@@ -393,6 +393,34 @@ TIniFile::TIniFile(const std::string& fileName) : fileName_(fileName)
     std::string data;
     if (ReadFileBytes(fileName_, data))
         lines_ = SplitLines(data);
+    else
+        readError_ = errno;
+}
+
+void TIniFile::BeginUpdate()
+{
+    std::string data;
+    if (!ReadFileBytes(fileName_, data)) {
+        const int err = errno;
+        if (err != ENOENT)
+            throw EIniFileException("Cannot write the ini file \"" + fileName_ +
+                                    "\": reading it failed: " + ErrnoText(err));
+        data.clear();
+    }
+    lines_ = SplitLines(data);
+    batch_ = true;
+    dirty_ = false;
+}
+
+void TIniFile::UpdateFile()
+{
+    if (!batch_)
+        return;
+    batch_ = false;
+    if (dirty_) {
+        dirty_ = false;
+        WriteFileAtomically(fileName_, JoinLines(lines_));
+    }
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident,
@@ -467,6 +495,11 @@ void TIniFile::ReadSections(std::vector<std::string>& sections)
 template <typename Change>
 void TIniFile::Modify(Change&& change)
 {
+    if (batch_) {
+        if (change(lines_))
+            dirty_ = true;
+        return;
+    }
     // Start from the file as it is now, so that changes made by others
     // since this object read it are kept.
     std::string before;
