@@ -214,8 +214,17 @@ std::vector<ConfigValue> BuildValues()
     const Edit manual[] = {&F::editManualMsg1, &F::editManualMsg2, &F::editManualMsg3, &F::editManualMsg4,
                            &F::editManualMsg5, &F::editManualMsg6, &F::editManualMsg7, &F::editManualMsg8};
     static const char* const kManualKeys[] = {"MME1", "MME2", "MME3", "MME4", "MME5", "MME6", "MME7", "MME8"};
-    for (size_t i = 0; i < 8; ++i)
-        v.push_back(EditText(kManualKeys[i], manual[i]));
+    // A manual message is kept as its hex digits alone, without the mask's
+    // separators and blanks; put back, the mask spreads them over its pairs.
+    for (size_t i = 0; i < 8; ++i) {
+        ConfigValue value = EditText(kManualKeys[i], manual[i]);
+        value.get = [edit = manual[i]](F* f) {
+            QString digits = (f->*edit)->text();
+            digits.remove(QLatin1Char(' '));
+            return Text(digits);
+        };
+        v.push_back(std::move(value));
+    }
     // The up-down's position; its edit shows it, as an associated edit does.
     v.push_back({"Time Zone", T::Integer, [](F* f) { return Number(f->spinnerTimeZone->value()); },
                  [](F* f, const ConfigDatum& d) { f->spinnerTimeZone->setValue(d.number); }});
@@ -287,6 +296,12 @@ public:
         for (char& c : line)
             if (c == '\r' || c == '\n' || c == '\0')
                 c = ' ';
+        // A reader trims the value and strips one pair of quotes around it:
+        // quoted, blanks at its ends and quotes of its own come back.
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1A'; };
+        if (!line.empty() && (blank(line.front()) || blank(line.back()) ||
+                              (line.size() >= 2 && (line[0] == '"' || line[0] == '\'') && line.back() == line[0])))
+            line = '"' + line + '"';
         ini_.WriteString(kConfigSection, key, line);
     }
     bool ValueExists(const std::string& key) override { return ini_.ValueExists(kConfigSection, key); }
