@@ -84,6 +84,8 @@ protected:
     // File, then the item, with the mouse.
     void ChooseFromFileMenu(QAction* item)
     {
+        if (!form->isVisible())
+            form->show();
         QMenuBar* bar = form->menubar;
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(form->menuFile->menuAction()).center());
         ASSERT_TRUE(form->menuFile->isVisible());
