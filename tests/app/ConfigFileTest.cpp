@@ -23,7 +23,10 @@
 #include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -539,4 +542,103 @@ TEST_F(ConfigFile, FailuresSayUnableToOpenAndLeaveTheOldFile)
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_NE(dialogs[0].find("unreadable.kvt"), std::string::npos) << dialogs[0];
     EXPECT_EQ(form->editApn->text(), "kept");
+}
+
+// ---------------------------------------------------------------- killed saves
+
+namespace {
+
+// The writes of a save, to be replayed where no window exists.
+class RecordingStore : public ConfigStore {
+public:
+    void WriteInteger(const std::string& key, int32_t value) override { writes.push_back({key, std::to_string(value)}); }
+    void WriteBool(const std::string& key, bool value) override { writes.push_back({key, value ? "1" : "0"}); }
+    void WriteText(const std::string& key, const std::string& value) override { writes.push_back({key, value}); }
+    bool ValueExists(const std::string&) override { return false; }
+    void DeleteValue(const std::string&) override {}
+    std::string ReadText(const std::string&) override { return ""; }
+    std::vector<std::pair<std::string, std::string>> writes;
+};
+
+void Replay(const std::string& file, const std::vector<std::pair<std::string, std::string>>& writes)
+{
+    TIniFile ini(file);
+    ini.BeginUpdate();
+    for (const auto& [key, value] : writes)
+        ini.WriteString(kConfigSection, key, value);
+    ini.UpdateFile();
+}
+
+int KillAtFsync(int)
+{
+    ::_exit(9);  // as if killed while the new content is on its way to the disk
+}
+
+int syncsBeforeKill = 0;
+int KillAfterRename(int fd)
+{
+    ::fsync(fd);
+    if (++syncsBeforeKill == 2)  // the folder's, after the rename
+        ::_exit(9);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(ConfigFile, KilledSaveLeavesTheOldOrTheNewFileWhole)
+{
+    FillConfigPage(form, 200);
+    RecordingStore a, b;
+    SaveConfigValues(form, a);
+    form->editApn->setText("changed");
+    form->editFtpHost->setText("ftp.example.com");
+    SaveConfigValues(form, b);
+    WriteAll(file, "; kept\r\n[Config]\r\nFuture=1\r\n");
+    Replay(file, a.writes);
+    const std::string contentA = ReadAll(file);
+    Replay(file, b.writes);
+    const std::string contentB = ReadAll(file);
+    ASSERT_NE(contentA, contentB);
+    WriteAll(file, contentA);
+
+    auto runChild = [&](auto&& body) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            body();
+            ::_exit(0);
+        }
+        return pid;
+    };
+    auto exitCode = [](pid_t pid) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    };
+
+    // Killed before the rename: the old file; after it: the new one.
+    pid_t pid = runChild([&] {
+        platform::SetAtomicFileCalls({KillAtFsync, nullptr});
+        Replay(file, b.writes);
+    });
+    EXPECT_EQ(exitCode(pid), 9);
+    EXPECT_EQ(ReadAll(file), contentA);
+    pid = runChild([&] {
+        platform::SetAtomicFileCalls({KillAfterRename, nullptr});
+        Replay(file, b.writes);
+    });
+    EXPECT_EQ(exitCode(pid), 9);
+    EXPECT_EQ(ReadAll(file), contentB);
+
+    // Killed at any moment of saves that go on one after the other.
+    for (int round = 0; round < 12; ++round) {
+        pid = runChild([&] {
+            for (int i = 0;; ++i)
+                Replay(file, i % 2 ? a.writes : b.writes);
+        });
+        ::usleep(useconds_t(1000 + round * 1700));
+        ::kill(pid, SIGKILL);
+        EXPECT_EQ(exitCode(pid), 128 + SIGKILL);
+        const std::string now = ReadAll(file);
+        EXPECT_TRUE(now == contentA || now == contentB) << "round " << round << ": " << now.size() << " bytes";
+    }
 }
