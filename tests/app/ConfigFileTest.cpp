@@ -532,6 +532,17 @@ TEST_F(ConfigFile, FailuresSayUnableToOpenAndLeaveTheOldFile)
     expectRefused("read-only");
     ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
 
+    // A file that cannot be created.
+    chosen = dir.File("no such folder/page.kvt");
+    ChooseFromFileMenu(form->menuSave);
+    EXPECT_EQ(form->StatusText(), "  Unable to open the file");
+    EXPECT_EQ(beeps, std::vector<uint32_t>{platform::MB_ICONHAND});
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_NE(dialogs[0].find("no such folder/page.kvt"), std::string::npos) << dialogs[0];
+    EXPECT_FALSE(fs::exists(dir.File("no such folder")));
+    dialogs.clear();
+    beeps.clear();
+
     // A file that cannot be read loads nothing (reading this one fails).
     chosen = dir.File("unreadable.kvt");
     fs::create_symlink("/proc/self/mem", chosen);
