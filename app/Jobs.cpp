@@ -84,6 +84,8 @@ void TformMain::WireJobs()
     on(menuOptions, &QAction::triggered, &TformMain::menuOptionsClick);
     on(menuAbout, &QAction::triggered, &TformMain::menuAboutClick);
     on(menuShowHints, &QAction::triggered, &TformMain::menuShowHintsClick);
+    on(menuLoad, &QAction::triggered, &TformMain::menuLoadClick);
+    on(menuSave, &QAction::triggered, &TformMain::menuSaveClick);
 
     // The up-down shows only its arrows: which one was pressed is the
     // direction of its value's change.

@@ -89,6 +89,8 @@ public:
     void menuOptionsClick();    // tools/Options.cpp
     void menuAboutClick();      // tools/About.cpp
     void menuShowHintsClick();  // tools/About.cpp
+    void menuLoadClick();       // app/ConfigFile.cpp
+    void menuSaveClick();       // app/ConfigFile.cpp
 
     // ---- receive path and lamps
     void portVigilatorRxChar(QObject* Sender, int32_t Count);

@@ -117,7 +117,7 @@ unsigned char Fold(unsigned char c)
     }
 }
 
-bool SameName(const std::string& a, const std::string& b)
+bool SameName(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
@@ -136,7 +136,7 @@ bool IsBlank(char c)
            c == '\n';
 }
 
-std::string Trim(const std::string& s)
+std::string_view TrimView(std::string_view s)
 {
     size_t a = 0, b = s.size();
     while (a < b && IsBlank(s[a]))
@@ -144,6 +144,11 @@ std::string Trim(const std::string& s)
     while (b > a && IsBlank(s[b - 1]))
         --b;
     return s.substr(a, b - a);
+}
+
+std::string Trim(const std::string& s)
+{
+    return std::string(TrimView(s));
 }
 
 std::vector<Line> SplitLines(const std::string& data)
@@ -181,16 +186,18 @@ std::string JoinLines(const std::vector<Line>& lines)
 
 enum class Kind { Blank, Comment, Section, Key, KeyNoValue };
 
+// Views into the line's text: valid while that line is unchanged. Parsing
+// copies nothing, as every lookup parses the lines it passes.
 struct Parsed {
     Kind kind = Kind::Blank;
-    std::string name;   // section or key name, trimmed (raw bytes)
-    std::string value;  // raw value, trimmed (Key only)
+    std::string_view name;   // section or key name, trimmed (raw bytes)
+    std::string_view value;  // raw value, trimmed (Key only)
 };
 
-Parsed ParseLine(const std::string& text)
+Parsed ParseLine(std::string_view text)
 {
     Parsed p;
-    std::string t = Trim(text);
+    const std::string_view t = TrimView(text);
     if (t.empty())
         return p;
     if (t[0] == ';') {
@@ -201,7 +208,7 @@ Parsed ParseLine(const std::string& text)
         size_t close = t.rfind(']');
         if (close != std::string::npos) {
             p.kind = Kind::Section;
-            p.name = Trim(t.substr(1, close - 1));
+            p.name = TrimView(t.substr(1, close - 1));
             return p;
         }
     }
@@ -212,8 +219,8 @@ Parsed ParseLine(const std::string& text)
         return p;
     }
     p.kind = Kind::Key;
-    p.name = Trim(t.substr(0, eq));
-    p.value = Trim(t.substr(eq + 1));
+    p.name = TrimView(t.substr(0, eq));
+    p.value = TrimView(t.substr(eq + 1));
     return p;
 }
 
@@ -250,18 +257,18 @@ size_t FindKey(const std::vector<Line>& lines, const SectionRange& r, const std:
         Parsed p = ParseLine(lines[i].text);
         if ((p.kind == Kind::Key || p.kind == Kind::KeyNoValue) && SameName(p.name, key)) {
             if (parsed)
-                *parsed = std::move(p);
+                *parsed = p;
             return i;
         }
     }
     return std::string::npos;
 }
 
-std::string StripQuotes(const std::string& v)
+std::string StripQuotes(std::string_view v)
 {
     if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0])
-        return v.substr(1, v.size() - 2);
-    return v;
+        return std::string(v.substr(1, v.size() - 2));
+    return std::string(v);
 }
 
 // ------------------------------------------------------------- file access
@@ -393,6 +400,34 @@ TIniFile::TIniFile(const std::string& fileName) : fileName_(fileName)
     std::string data;
     if (ReadFileBytes(fileName_, data))
         lines_ = SplitLines(data);
+    else
+        readError_ = errno;
+}
+
+void TIniFile::BeginUpdate()
+{
+    std::string data;
+    if (!ReadFileBytes(fileName_, data)) {
+        const int err = errno;
+        if (err != ENOENT)
+            throw EIniFileException("Cannot write the ini file \"" + fileName_ +
+                                    "\": reading it failed: " + ErrnoText(err));
+        data.clear();
+    }
+    lines_ = SplitLines(data);
+    batch_ = true;
+    dirty_ = false;
+}
+
+void TIniFile::UpdateFile()
+{
+    if (!batch_)
+        return;
+    batch_ = false;
+    if (dirty_) {
+        dirty_ = false;
+        WriteFileAtomically(fileName_, JoinLines(lines_));
+    }
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident,
@@ -450,7 +485,7 @@ void TIniFile::ReadSection(const std::string& section, std::vector<std::string>&
     for (size_t i = r.header + 1; i < r.end; ++i) {
         Parsed p = ParseLine(lines_[i].text);
         if (p.kind == Kind::Key)
-            idents.push_back(Cp1252ToUtf8(p.name));
+            idents.push_back(Cp1252ToUtf8(std::string(p.name)));
     }
 }
 
@@ -460,13 +495,18 @@ void TIniFile::ReadSections(std::vector<std::string>& sections)
     for (const auto& l : lines_) {
         Parsed p = ParseLine(l.text);
         if (p.kind == Kind::Section)
-            sections.push_back(Cp1252ToUtf8(p.name));
+            sections.push_back(Cp1252ToUtf8(std::string(p.name)));
     }
 }
 
 template <typename Change>
 void TIniFile::Modify(Change&& change)
 {
+    if (batch_) {
+        if (change(lines_))
+            dirty_ = true;
+        return;
+    }
     // Start from the file as it is now, so that changes made by others
     // since this object read it are kept.
     std::string before;
@@ -512,7 +552,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
         if (at != std::string::npos) {
             if (p.kind == Kind::Key && p.value == v)
                 return false;  // the same value: the line stays as it is
-            lines[at] = Line{p.name + "=" + v, kCrLf};
+            lines[at] = Line{std::string(p.name) + "=" + v, kCrLf};
             return true;
         }
         // A new key right after the last key line of the section.

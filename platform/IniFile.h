@@ -41,6 +41,8 @@
 // character that cp1252 lacks (or invalid UTF-8) is written as '?'.
 // Reads use the content loaded at construction plus what this object's
 // writes found and left in the file.
+// Many changes, one write: between BeginUpdate and UpdateFile, writes change
+// only this object's copy, and UpdateFile replaces the file once.
 
 #include <cstdint>
 #include <optional>
@@ -76,6 +78,10 @@ public:
     // A missing or unreadable file reads as an empty file; never throws.
     explicit TIniFile(const std::string& fileName);
 
+    // 0 when the constructor read the file, else the errno of the failure
+    // (ENOENT for a file that does not exist).
+    int ReadError() const { return readError_; }
+
     const std::string& FileName() const { return fileName_; }
 
     std::string ReadString(const std::string& section, const std::string& ident,
@@ -104,8 +110,16 @@ public:
     // Deletes the first matching section: its "[...]" line and every line up
     // to the next section (as on Windows, comments in it go too).
     void EraseSection(const std::string& section);
-    // Each change is already on disk; kept for the framework's interface.
-    void UpdateFile() {}
+    // From here on, Write/Delete/Erase change only this object's copy of
+    // the file, read afresh now (a missing file is an empty one; one that
+    // cannot be read raises EIniFileException). Nothing reaches the disk
+    // until UpdateFile; an object destroyed before it leaves the file alone.
+    void BeginUpdate();
+    // Ends BeginUpdate: when anything changed, the file is replaced once,
+    // atomically (EIniFileException on failure, and the file stays as it
+    // was). Outside BeginUpdate every change is already on disk and this
+    // does nothing.
+    void UpdateFile();
 
     struct Line {
         std::string text;  // raw Windows-1252 bytes, without the line end
@@ -118,4 +132,7 @@ private:
 
     std::string fileName_;
     std::vector<Line> lines_;
+    int readError_ = 0;
+    bool batch_ = false;  // inside BeginUpdate .. UpdateFile
+    bool dirty_ = false;  // the batch changed lines_
 };

@@ -3,6 +3,7 @@
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -527,4 +528,85 @@ TEST_F(IniFile, NonTextContentDoesNotCrash)
     const std::string after = ReadAll(file_);
     EXPECT_EQ(after.substr(0, junk.size()), junk);  // everything kept
     EXPECT_EQ(after.substr(junk.size()), "\r\n[Appended]\r\nk=v\r\n");
+}
+
+TEST_F(IniFile, BatchOfWritesReplacesTheFileOnce)
+{
+    WriteAll(file_, kOriginal);
+    TIniFile ini(file_);
+    EXPECT_EQ(ini.ReadError(), 0);
+    ini.BeginUpdate();
+    ini.WriteString("Config", "Alpha", "2");
+    ini.WriteInteger("Config", "Beta", -5);
+    ini.DeleteKey("Other", "x");
+    // Nothing reaches the disk before UpdateFile; reads see the batch.
+    EXPECT_EQ(ReadAll(file_), kOriginal);
+    EXPECT_EQ(ini.ReadInteger("Config", "beta", 0), -5);
+    ini.UpdateFile();
+    EXPECT_EQ(ReadAll(file_),
+              "; written on a Windows PC\r\n[Config]\r\nAlpha=2\r\nUnknown=keep me\r\nBeta=-5\r\n\r\n"
+              "; about Other\r\n[Other]\r\n");
+    EXPECT_EQ(FilesIn(dir_.Path()), std::vector<std::string>{"config.kvt"});
+    ini.UpdateFile();  // no batch open: nothing to do
+    // After the batch each change goes to disk again at once.
+    ini.WriteString("Config", "Alpha", "3");
+    EXPECT_NE(ReadAll(file_).find("Alpha=3\r\n"), std::string::npos);
+}
+
+TEST_F(IniFile, BatchStartsFromTheFileAsItIsThen)
+{
+    TIniFile ini(file_);
+    EXPECT_EQ(ini.ReadError(), ENOENT);
+    WriteAll(file_, "[Config]\r\nlater=1\r\n");
+    ini.BeginUpdate();
+    ini.WriteString("Config", "k", "v");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadAll(file_), "[Config]\r\nlater=1\r\nk=v\r\n");
+
+    // A batch that changes nothing leaves the file (and a missing file) alone.
+    TIniFile same(file_);
+    same.BeginUpdate();
+    same.WriteString("Config", "k", "v");
+    const auto before = fs::last_write_time(file_);
+    same.UpdateFile();
+    EXPECT_EQ(fs::last_write_time(file_), before);
+    TIniFile none(dir_.File("none.kvt"));
+    none.BeginUpdate();
+    none.DeleteKey("Config", "k");
+    none.UpdateFile();
+    EXPECT_FALSE(fs::exists(dir_.File("none.kvt")));
+
+    // An object dropped before UpdateFile writes nothing.
+    {
+        TIniFile dropped(file_);
+        dropped.BeginUpdate();
+        dropped.WriteString("Config", "k", "lost");
+    }
+    EXPECT_EQ(ReadAll(file_), "[Config]\r\nlater=1\r\nk=v\r\n");
+}
+
+TEST_F(IniFile, BatchFailuresLeaveTheFileAsItWas)
+{
+    // A file that cannot be read cannot start a batch.
+    TIniFile folder(dir_.Path());
+    EXPECT_EQ(folder.ReadError(), EISDIR);
+    EXPECT_THROW(folder.BeginUpdate(), EIniFileException);
+
+    WriteAll(file_, "[Config]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(file_.c_str(), 0444), 0);
+    TIniFile ini(file_);
+    ini.BeginUpdate();
+    ini.WriteString("Config", "k", "2");
+    ini.WriteString("Config", "j", "3");
+    EXPECT_THROW(ini.UpdateFile(), EIniFileException);
+    EXPECT_EQ(ReadAll(file_), "[Config]\r\nk=1\r\n");
+    EXPECT_EQ(FilesIn(dir_.Path()), std::vector<std::string>{"config.kvt"});
+
+    // An invalid value raises at its write, before anything is written.
+    ASSERT_EQ(::chmod(file_.c_str(), 0644), 0);
+    TIniFile bad(file_);
+    bad.BeginUpdate();
+    bad.WriteString("Config", "k", "2");
+    EXPECT_THROW(bad.WriteString("Config", "j", "two\nlines"), EIniFileException);
+    EXPECT_EQ(ReadAll(file_), "[Config]\r\nk=1\r\n");
 }
