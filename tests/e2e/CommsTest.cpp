@@ -100,28 +100,3 @@ TEST_F(CommsEndToEnd, OkWithoutAChoiceReconnectsOnThePtyItHad)
     EXPECT_EQ(form->StatusText(), "  Vigilator-Repeater Communications set");
     EXPECT_TRUE(dialogs.empty());
 }
-
-TEST_F(CommsEndToEnd, CancelEscapeAndCloseBoxLeaveTheConnectionAlone)
-{
-    StartAndConnect();
-    Advance(200);
-    ASSERT_EQ(form->opState, osIdle);
-    sim->ClearReceived();
-    const std::vector<std::function<void(TformComms&)>> endings = {
-        [](TformComms& w) { Click(w.btnCancel); },
-        [](TformComms& w) { ModalScript::Escape(w.comboPortVigilator); },
-        [](TformComms& w) { ModalScript::CloseBox(w); },
-    };
-    for (const auto& end : endings) {
-        UseDialog([&end](TformComms& w) {
-            QTest::keyClick(w.comboPortVigilator, Qt::Key_End); // ttyUSB7 chosen, then dropped
-            end(w);
-        });
-        Advance(200);
-        EXPECT_TRUE(form->portVigilator->Connected());
-        EXPECT_EQ(form->portVigilator->Port(), sim->SlavePath());
-    }
-    EXPECT_EQ(Handshakes(), 0u);
-    EXPECT_EQ(form->opState, osIdle);
-    EXPECT_TRUE(dialogs.empty());
-}

@@ -156,22 +156,6 @@ TEST(CommDeviceOpen, FailuresSayWhatAndWhere)
     EXPECT_NE(comm::LastErrorDetail().find("not a serial device"), std::string::npos);
 }
 
-TEST(CommDeviceOpen, NamesAreLookedUpInTheDeviceFolder)
-{
-    EXPECT_EQ(comm::DevicePath("ttyUSB0"), "/dev/ttyUSB0");
-    Pty pty;
-    TempDir dir;
-    ASSERT_EQ(::symlink(pty.SlavePath().c_str(), dir.File("ttyUSB7").c_str()), 0);
-    comm::SetDeviceRoot(dir.Path());
-    EXPECT_EQ(comm::DevicePath("ttyUSB7"), dir.File("ttyUSB7"));
-    EXPECT_EQ(comm::DevicePath("/dev/ttyS0"), "/dev/ttyS0") << "a path stays as it is";
-    const comm::Handle h = comm::Open("ttyUSB7"); // through the link to the pty
-    comm::SetDeviceRoot("/dev");
-    ASSERT_NE(h, comm::kInvalidHandle) << comm::LastErrorDetail();
-    EXPECT_TRUE(comm::Close(h));
-    EXPECT_EQ(comm::DevicePath("ttyUSB7"), "/dev/ttyUSB7");
-}
-
 TEST(CommDeviceOpen, PermissionDeniedNamesTheOwningGroup)
 {
     TempDir dir;
