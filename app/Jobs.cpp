@@ -82,6 +82,7 @@ void TformMain::WireJobs()
     on(btnTestFtp, &QPushButton::clicked, &TformMain::btnTestFtpClick);
     on(menuViewLogs, &QAction::triggered, &TformMain::menuViewLogsClick);
     on(menuOptions, &QAction::triggered, &TformMain::menuOptionsClick);
+    on(menuComms, &QAction::triggered, &TformMain::menuCommsClick);
     on(menuAbout, &QAction::triggered, &TformMain::menuAboutClick);
     on(menuShowHints, &QAction::triggered, &TformMain::menuShowHintsClick);
     on(menuLoad, &QAction::triggered, &TformMain::menuLoadClick);

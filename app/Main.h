@@ -84,6 +84,7 @@ public:
     // A termination signal (logout, shutdown, Ctrl+C): closes as the close box does.
     void CloseOnSignal();
     void menuConnectClick();
+    void menuCommsClick();      // tools/Comms.cpp
     void menuShowGuideClick();
     void menuReadConfigClick(); // tools/Readconfig.cpp
     void menuOptionsClick();    // tools/Options.cpp

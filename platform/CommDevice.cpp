@@ -167,11 +167,21 @@ std::string DescribeOpenFailure(const std::string& path, int error)
 int LastError() { return lastError; }
 std::string LastErrorDetail() { return lastDetail; }
 
+namespace {
+std::string& DeviceRoot()
+{
+    static std::string root = "/dev";
+    return root;
+}
+} // namespace
+
+void SetDeviceRoot(const std::string& root) { DeviceRoot() = root; }
+
 std::string DevicePath(const std::string& portName)
 {
     if (!portName.empty() && portName[0] == '/')
         return portName;
-    return "/dev/" + portName;
+    return DeviceRoot() + "/" + portName;
 }
 
 Handle Open(const std::string& portName)

@@ -138,8 +138,11 @@ enum EscapeFunc : uint32_t {
 };
 
 // The device file of a port name: the name itself when it is a path, else
-// "/dev/" followed by it.
+// the device folder's entry of that name ("/dev/ttyUSB0").
 std::string DevicePath(const std::string& portName);
+// The device folder: "/dev" unless a test points it at a folder of its own
+// (with links to pseudo-terminals under the names the port list gives).
+void SetDeviceRoot(const std::string& root);
 
 // What a user reads when the device cannot be opened: the device, what went
 // wrong, and what to do about it.

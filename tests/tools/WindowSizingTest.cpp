@@ -1,11 +1,12 @@
-// Every window of the options entry and the About menu, in English and in a
-// language whose every text is longer: no caption is wider than its control
-// and no control sticks out of the window. With KVT_SCREENSHOT_DIR set, each
-// window is also saved there as a PNG.
+// Every window of the options entry, the Communications entry and the About
+// menu, in English and in a language whose every text is longer: no caption
+// is wider than its control and no control sticks out of the window. With
+// KVT_SCREENSHOT_DIR set, each window is also saved there as a PNG.
 #include "app/LangTestSupport.h"
 #include "app/Languages.h"
 #include "tools/About.h"
 #include "tools/Author.h"
+#include "tools/Comms.h"
 #include "tools/Distoptions.h"
 #include "tools/History.h"
 #include "tools/Options.h"
@@ -14,6 +15,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -60,6 +62,9 @@ std::vector<std::string> SizingFaults(QWidget& window)
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
             if (label->pixmap().isNull() && !label->wordWrap() && label->sizeHint().width() > label->width())
                 fault(w, "text wider than the label");
+        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+            if (CaptionWidth(group, group->title()) + 16 > group->width())
+                fault(w, "title wider than the frame");
         } else if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
             int sum = 0;
             for (int i = 0; i < tabs->count(); ++i) {
@@ -91,6 +96,7 @@ std::vector<Factory> Windows()
 {
     return {
         [](TformMain* f) { return std::make_unique<TformPassword>(f); },
+        [](TformMain* f) { return std::make_unique<TformComms>(f); },
         [](TformMain* f) { return std::make_unique<TformAdminOptions>(f); },
         [](TformMain* f) { return std::make_unique<TformDistOptions>(f); },
         [](TformMain* f) { return std::make_unique<TformAbout>(f); },
