@@ -15,7 +15,10 @@
 // Changes are written to the file when a key is closed (CloseKey, and the
 // destructor, which never throws) and the tree has unsaved changes. The
 // file is replaced atomically (temporary file in the same folder, fsync,
-// rename), so a crash never loses or half-writes the settings.
+// rename), so a crash never loses or half-writes the settings. A
+// platform::RegistryWriteBatch gathers the changes of several keys into one
+// replacement of the file. Temporary files that a killed save left behind
+// are removed when the store is next loaded.
 //
 // Store file format (UTF-8 text, one line each, LF line ends):
 //     ; comment
@@ -157,4 +160,23 @@ namespace platform {
 void SetRegistryFile(const std::string& path);
 // The file the store uses (the default location when none was set).
 std::string RegistryFile();
+
+// While a batch lives, closing keys writes nothing to the file: Commit
+// writes every change of the store in one replacement of the file, raising
+// ERegistryException when that fails (the changes then stay in memory,
+// unsaved). A batch that ends without Commit (an error in the middle of a
+// save) drops the changes made since it began, so that no later write can
+// put half a save on disk. Batches nest; only the outermost one writes.
+// User-interface thread only, like the saves that use it.
+class RegistryWriteBatch {
+public:
+    RegistryWriteBatch();
+    ~RegistryWriteBatch();
+    RegistryWriteBatch(const RegistryWriteBatch&) = delete;
+    RegistryWriteBatch& operator=(const RegistryWriteBatch&) = delete;
+    void Commit();
+
+private:
+    bool done_ = false;
+};
 }  // namespace platform
