@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <array>
+#include <vector>
 
 const char* const kProductRegistryPath = "HKEY_CURRENT_USER\\Software\\Drosen\\KVT Config Tool";
 
@@ -49,37 +50,48 @@ int32_t DaysToSave(QCheckBox* everyDay, uint32_t remembered, uint8_t shown)
 }
 
 std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
+std::string Text(const QComboBox* combo) { return combo->currentText().toStdString(); }
 
-// What was typed into a masked field: the characters at its input positions,
-// without the mask's separators and without the empty positions at its end
-// ("C0 3A 02" is kept as "C03A02", which the mask shows again as it was).
-std::string TypedText(const QLineEdit* edit)
+// The positions a masked field shows: for each, whether it takes input,
+// and the separator it shows otherwise.
+struct MaskPosition {
+    bool input;
+    QChar literal;
+};
+
+std::vector<MaskPosition> MaskPositions(const QString& mask)
 {
-    const QString mask = edit->inputMask();
-    if (mask.isEmpty())
-        return Text(edit);
     static const QString inputChars = "AaNnXx90Dd#HhBb";
-    const QString shown = edit->displayText();
-    QString typed;
-    int at = 0;
+    std::vector<MaskPosition> positions;
     for (int i = 0; i < mask.size() && mask[i] != ';'; ++i) {
         const QChar m = mask[i];
         if (m == '>' || m == '<' || m == '!')
             continue;
-        bool input = false;
-        if (m == '\\')
-            ++i;
+        if (m == '\\' && i + 1 < mask.size())
+            positions.push_back({false, mask[++i]});
         else
-            input = inputChars.contains(m);
-        if (input && at < shown.size())
-            typed += shown[at];
-        ++at;
+            positions.push_back({inputChars.contains(m), m});
     }
+    return positions;
+}
+
+// What was typed into a masked field: the characters at its input positions,
+// without the mask's separators and without the empty positions at its end
+// ("C0 3A 02" is kept as "C03A02").
+std::string TypedText(const QLineEdit* edit)
+{
+    if (edit->inputMask().isEmpty())
+        return Text(edit);
+    const QString shown = edit->displayText();
+    const auto positions = MaskPositions(edit->inputMask());
+    QString typed;
+    for (size_t at = 0; at < positions.size() && int(at) < shown.size(); ++at)
+        if (positions[at].input)
+            typed += shown[int(at)];
     while (!typed.isEmpty() && typed.back() == ' ')
         typed.chop(1);
     return typed.toStdString();
 }
-std::string Text(const QComboBox* combo) { return combo->currentText().toStdString(); }
 
 // ---------------------------------------------------------------- putting values back
 
@@ -105,6 +117,22 @@ void PutIndex(QComboBox* combo, int32_t index)
 }
 
 void PutText(QLineEdit* edit, const std::string& text) { edit->setText(QString::fromStdString(text)); }
+
+// Each typed character back at its input position (the field's own
+// placing would let a blank fill a separator and shift what follows).
+void PutTypedText(QLineEdit* edit, const std::string& text)
+{
+    if (edit->inputMask().isEmpty()) {
+        PutText(edit, text);
+        return;
+    }
+    const QString typed = QString::fromStdString(text);
+    QString shown;
+    int next = 0;
+    for (const MaskPosition& p : MaskPositions(edit->inputMask()))
+        shown += !p.input ? p.literal : next < typed.size() ? typed[next++] : QChar(' ');
+    edit->setText(shown);
+}
 void PutText(QComboBox* combo, const std::string& text) { combo->setEditText(QString::fromStdString(text)); }
 
 // An "Every Day" box read after its day mask. Its click remembers the days
@@ -203,7 +231,7 @@ void LoadValues(TformMain* f, TRegistry& reg)
         AddNumberToLists(f, reg.ReadString(PhonebookName(n)));
     const auto messages = ManualMessages(f);
     for (size_t i = 0; i < messages.size(); ++i)
-        PutText(messages[i], reg.ReadString("MME" + std::to_string(i + 1)));
+        PutTypedText(messages[i], reg.ReadString("MME" + std::to_string(i + 1)));
     f->spinnerTimeZone->setValue(reg.ReadInteger("Time Zone"));
     if (reg.ReadBool("Show Hints"))
         f->menuShowHints->trigger();
