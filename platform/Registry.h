@@ -106,9 +106,10 @@ public:
     // As OpenKey without creating; the key is opened for reading only.
     bool OpenKeyReadOnly(const std::string& key);
     // Closes the open key (if any) and writes the store's pending changes to
-    // disk. Raises ERegistryException when writing fails and this object
-    // made changes that are not saved yet (failures to save other objects'
-    // changes are left to them).
+    // disk (while a RegistryWriteBatch runs: later, at its Commit). Raises
+    // ERegistryException when writing fails and this object made changes
+    // that are not saved yet (failures to save other objects' changes are
+    // left to them).
     void CloseKey();
     // Path of the open key below the root, names separated by '\', no
     // leading '\'; "" when no key or the root is open.
