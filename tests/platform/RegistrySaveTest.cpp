@@ -6,7 +6,6 @@
 #include "platform/Registry.h"
 #include "support/TempDir.h"
 
-#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -89,11 +88,6 @@ int CountRename(const char* from, const char* to)
     ++calls;
     return ::rename(from, to);
 }
-int FailRename(const char*, const char*)
-{
-    errno = EIO;
-    return -1;
-}
 
 class RegistrySave : public ::testing::Test {
 protected:
@@ -154,15 +148,6 @@ TEST_F(RegistrySave, ABatchEndedWithoutCommitDropsItsChanges)
     Reload();
     EXPECT_EQ(StoredVersion(), 1);
     EXPECT_NE(FileText(file_), old);
-}
-
-TEST_F(RegistrySave, AFailedCommitRaisesAndLeavesTheOldFile)
-{
-    const std::string old = FileText(file_);
-    platform::SetAtomicFileCalls({nullptr, FailRename});
-    EXPECT_THROW(Save(3), ERegistryException);
-    EXPECT_EQ(FileText(file_), old);
-    EXPECT_TRUE(Leftovers(dir_.Path()).empty());
 }
 
 TEST(RegistryTemporaries, OnlyTheUnlockedTemporariesOfTheStoreAreRemoved)
