@@ -179,8 +179,8 @@ void TformMain::FormShow()
     rfTestPatrolSeconds = 8;
     pageMain->setCurrentWidget(tabRfTest);
     pageKvt->setCurrentWidget(tabRegion);
-    // A stored setting the port refuses (say a baud rate stored with the
-    // wrong type) is shown once; start-up goes on with the rest.
+    // An error the load does not expect is shown once; start-up goes on
+    // with the rest.
     platform::Guarded([this] { LoadRegistrySettings(this); });
     portVigilator->SetBaudRate(br115200);
     timerPostShow->SetEnabled(true);

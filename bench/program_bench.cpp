@@ -12,6 +12,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "platform/Modal.h"
 #include "platform/Registry.h"
+#include "StartUpSettings.h"
 #include "sim/InterfaceUnit.h"
 
 #include <QApplication>
@@ -132,6 +133,7 @@ int main(int argc, char** argv)
     auto pump = [&] { unit.Pump(platform::MonotonicMs()); };
     QSocketNotifier notifier(unit.MasterFd(), QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, pump);
+    StoreStartUpSettings(std::string(dir) + "/registry.txt");
     {
         TRegistry reg;
         reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true);

@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Modal.h"
 #include "platform/Registry.h"
+#include "StartUpSettings.h"
 #include "sim/InterfaceUnit.h"
 #include "link/Responses.h"
 #include "link/Serial.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv)
     sim::Repeater& repeater = unit.AddRepeater(0x123456);
     QSocketNotifier notifier(unit.MasterFd(), QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] { unit.Pump(platform::MonotonicMs()); });
+    StoreStartUpSettings(std::string(dir) + "/registry.txt");
     {
         TRegistry reg;
         reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true);

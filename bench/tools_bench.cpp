@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Modal.h"
 #include "platform/Registry.h"
+#include "StartUpSettings.h"
 #include "sim/InterfaceUnit.h"
 #include "tools/Readdebuglogs.h"
 #include "tools/Rftest.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
     repeater.SetLoggers(loggers);
     QSocketNotifier notifier(unit.MasterFd(), QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] { unit.Pump(platform::MonotonicMs()); });
+    StoreStartUpSettings(std::string(dir) + "/registry.txt");
     {
         TRegistry reg;
         reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true);

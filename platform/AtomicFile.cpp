@@ -6,6 +6,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,8 +92,21 @@ AtomicWriteError WriteFileAtomically(const std::string& path, const std::string&
         std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(rd()));
         tmp = target + suffix;
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, options.newFileMode);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd < 0) {
+            if (errno != EEXIST)
+                break;
+            continue;
+        }
+        // Locked while it is ours, so that another program's clean-up of
+        // left temporaries passes it by. Removed by such a clean-up in the
+        // moment before the lock: take another name.
+        (void)::flock(fd, LOCK_EX);  // a file system without locks: unlocked
+        struct stat own {};
+        if (::fstat(fd, &own) != 0 || own.st_nlink > 0)
             break;
+        ::close(fd);
+        fd = -1;
+        errno = EEXIST;
     }
     if (fd < 0)
         return {AtomicWriteStep::CreateTemporary, errno};
@@ -135,6 +149,38 @@ AtomicWriteError WriteFileAtomically(const std::string& path, const std::string&
         ::close(dfd);
     }
     return {};
+}
+
+size_t RemoveLeftTemporaries(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const std::string prefix = target.filename().string() + ".tmp-";
+    const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec);
+    if (ec)
+        return 0;
+    size_t removed = 0;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            break;
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        if (name.find_first_not_of("0123456789abcdef", prefix.size()) != std::string::npos)
+            continue;
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        // A writer that still runs holds its lock; a killed one let it go.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlink(it->path().c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 }  // namespace platform

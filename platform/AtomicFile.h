@@ -48,8 +48,14 @@ AtomicFileCalls SetAtomicFileCalls(const AtomicFileCalls& calls);
 int ReadToEnd(int fd, std::string& bytes);
 
 // Writes `bytes` as the new content of `path`. On failure the old file is
-// untouched and no temporary file is left behind.
+// untouched and no temporary file is left behind. The temporary file is
+// `path` + ".tmp-" + 8 hex digits, locked (flock) while it is written.
 [[nodiscard]] AtomicWriteError WriteFileAtomically(const std::string& path, const std::string& bytes,
                                                    const AtomicWriteOptions& options = {});
+
+// Removes the temporary files of `path` that a write killed before its
+// rename left behind; one that a running write still holds locked stays.
+// Returns how many were removed.
+size_t RemoveLeftTemporaries(const std::string& path);
 
 }  // namespace platform

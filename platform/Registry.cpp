@@ -356,7 +356,35 @@ public:
     {
         override_ = path;
         loaded_ = false;
+        // A batch running now belongs to the old file: it no longer writes
+        // or drops anything.
+        batchStale_ = batchDepth_ > 0;
         EnsureLoaded();
+    }
+
+    void BeginBatch()
+    {
+        EnsureLoaded();
+        if (batchDepth_++ > 0)
+            return;
+        batchStale_ = false;
+        snapshot_ = Serialize();
+        snapshotDirty_ = dirty_;
+    }
+
+    // The outermost batch writes the changes (commit) or drops them.
+    void EndBatch(bool commit)
+    {
+        if (batchDepth_ == 0 || --batchDepth_ > 0)
+            return;
+        std::string snapshot = std::move(snapshot_);
+        snapshot_.clear();
+        if (batchStale_)
+            return;
+        if (commit)
+            Flush();
+        else
+            Restore(snapshot, snapshotDirty_);
     }
 
     std::string File()
@@ -366,7 +394,8 @@ public:
         return path_;
     }
 
-    // Writes the tree when it has unsaved changes; raises on failure.
+    // Writes the tree when it has unsaved changes; raises on failure. Does
+    // nothing while a batch runs.
     void Flush();
 
 private:
@@ -375,6 +404,10 @@ private:
     void Parse(const std::string& data, size_t& badLines, size_t& firstBad);
     std::string Serialize() const;
     std::string KeepDamagedCopy(const std::string& data, std::string& copyPath);
+    void ClearTree();
+    // Puts back the tree a batch began with (its own serialization, so it
+    // parses whole).
+    void Restore(const std::string& snapshot, bool dirty);
 
     bool loaded_ = false;
     bool dirty_ = false;
@@ -382,7 +415,27 @@ private:
     std::string path_;
     std::string blocked_;  // non-empty: the file must not be overwritten; why
     Node user_, machine_;
+    int batchDepth_ = 0;
+    bool batchStale_ = false;
+    std::string snapshot_;      // the tree when the outermost batch began
+    bool snapshotDirty_ = false;
 };
+
+void Store::ClearTree()
+{
+    user_ = Node();
+    machine_ = Node();
+    user_.name = "HKEY_CURRENT_USER";
+    machine_.name = "HKEY_LOCAL_MACHINE";
+}
+
+void Store::Restore(const std::string& snapshot, bool dirty)
+{
+    ClearTree();
+    size_t badLines = 0, firstBad = 0;
+    Parse(snapshot, badLines, firstBad);
+    dirty_ = dirty;
+}
 
 std::string Store::ResolvePath() const
 {
@@ -413,11 +466,10 @@ void Store::EnsureLoaded()
     loaded_ = true;
     dirty_ = false;
     blocked_.clear();
-    user_ = Node();
-    machine_ = Node();
-    user_.name = "HKEY_CURRENT_USER";
-    machine_.name = "HKEY_LOCAL_MACHINE";
+    ClearTree();
     path_ = ResolvePath();
+    // A save killed before its rename left its temporary file beside ours.
+    platform::RemoveLeftTemporaries(path_);
 
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -446,10 +498,7 @@ void Store::EnsureLoaded()
                    ") and is not overwritten";
         Warn("registry store " + path_ + " cannot be read (" + ErrnoText(readErr) +
              "); starting with empty settings, which will not be saved over it");
-        user_ = Node();
-        machine_ = Node();
-        user_.name = "HKEY_CURRENT_USER";
-        machine_.name = "HKEY_LOCAL_MACHINE";
+        ClearTree();
         return;
     }
 
@@ -628,7 +677,7 @@ std::string Store::Serialize() const
 
 void Store::Flush()
 {
-    if (!loaded_ || !dirty_)
+    if (!loaded_ || !dirty_ || batchDepth_ > 0)
         return;
     if (!blocked_.empty())
         throw ERegistryException("Settings not saved: " + blocked_);
@@ -977,6 +1026,32 @@ std::string RegistryFile()
     Store& s = Store::Instance();
     std::lock_guard lock(s.mutex);
     return s.File();
+}
+
+RegistryWriteBatch::RegistryWriteBatch()
+{
+    Store& s = Store::Instance();
+    std::lock_guard lock(s.mutex);
+    s.BeginBatch();
+}
+
+RegistryWriteBatch::~RegistryWriteBatch()
+{
+    if (done_)
+        return;
+    Store& s = Store::Instance();
+    std::lock_guard lock(s.mutex);
+    s.EndBatch(false);
+}
+
+void RegistryWriteBatch::Commit()
+{
+    if (done_)
+        return;
+    done_ = true;
+    Store& s = Store::Instance();
+    std::lock_guard lock(s.mutex);
+    s.EndBatch(true);
 }
 
 }  // namespace platform

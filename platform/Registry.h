@@ -15,7 +15,10 @@
 // Changes are written to the file when a key is closed (CloseKey, and the
 // destructor, which never throws) and the tree has unsaved changes. The
 // file is replaced atomically (temporary file in the same folder, fsync,
-// rename), so a crash never loses or half-writes the settings.
+// rename), so a crash never loses or half-writes the settings. A
+// platform::RegistryWriteBatch gathers the changes of several keys into one
+// replacement of the file. Temporary files that a killed save left behind
+// are removed when the store is next loaded.
 //
 // Store file format (UTF-8 text, one line each, LF line ends):
 //     ; comment
@@ -103,9 +106,10 @@ public:
     // As OpenKey without creating; the key is opened for reading only.
     bool OpenKeyReadOnly(const std::string& key);
     // Closes the open key (if any) and writes the store's pending changes to
-    // disk. Raises ERegistryException when writing fails and this object
-    // made changes that are not saved yet (failures to save other objects'
-    // changes are left to them).
+    // disk (while a RegistryWriteBatch runs: later, at its Commit). Raises
+    // ERegistryException when writing fails and this object made changes
+    // that are not saved yet (failures to save other objects' changes are
+    // left to them).
     void CloseKey();
     // Path of the open key below the root, names separated by '\', no
     // leading '\'; "" when no key or the root is open.
@@ -157,4 +161,23 @@ namespace platform {
 void SetRegistryFile(const std::string& path);
 // The file the store uses (the default location when none was set).
 std::string RegistryFile();
+
+// While a batch lives, closing keys writes nothing to the file: Commit
+// writes every change of the store in one replacement of the file, raising
+// ERegistryException when that fails (the changes then stay in memory,
+// unsaved). A batch that ends without Commit (an error in the middle of a
+// save) drops the changes made since it began, so that no later write can
+// put half a save on disk. Batches nest; only the outermost one writes.
+// User-interface thread only, like the saves that use it.
+class RegistryWriteBatch {
+public:
+    RegistryWriteBatch();
+    ~RegistryWriteBatch();
+    RegistryWriteBatch(const RegistryWriteBatch&) = delete;
+    RegistryWriteBatch& operator=(const RegistryWriteBatch&) = delete;
+    void Commit();
+
+private:
+    bool done_ = false;
+};
 }  // namespace platform

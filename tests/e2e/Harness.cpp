@@ -6,6 +6,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "platform/Modal.h"
 #include "platform/Registry.h"
+#include "support/SettingsKey.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -22,10 +23,10 @@ sim::Bytes RecordOf(std::initializer_list<uint8_t> bytes) { return sim::Bytes(by
 void EndToEnd::SetUp()
 {
     platform::TimeControl::UseVirtualTime();
-    platform::SetRegistryFile(dir.File("registry.txt"));
     sim = std::make_unique<sim::InterfaceUnit>();
     ReopenSlave();
-    StorePort(sim->SlavePath());
+    // A whole key: the settings load stops at the first value it misses.
+    StoreStartUpSettings(dir.File("registry.txt"), sim->SlavePath());
     ResetInterfaceState();
     platform::SetExceptionDisplayHook([this](const std::string& m) { exceptions.push_back(m); });
     platform::SetMessageDlgHook([this](const std::string& text, platform::MsgDlgType type, uint32_t) {
@@ -85,7 +86,6 @@ void EndToEnd::StorePort(const std::string& port)
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true));
     reg.WriteString("Port", port);
-    reg.WriteString("BaudRate", "115200");
     reg.CloseKey();
 }
 
