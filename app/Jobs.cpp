@@ -72,6 +72,7 @@ void TformMain::WireJobs()
     on(boxEcuUsesSerial, &QCheckBox::toggled, &TformMain::boxEcuUsesSerialClick);
     on(menuSendSingleMsg, &QAction::triggered, &TformMain::menuSendSingleMsgClick);
     on(menuReadConfig, &QAction::triggered, &TformMain::menuReadConfigClick);
+    on(menuMessageLog, &QAction::triggered, &TformMain::menuMessageLogClick);
     on(boxRepeaters, &QListWidget::itemClicked, &TformMain::boxRepeatersClick);
     on(btnClearDatabase, &QPushButton::clicked, &TformMain::btnClearDatabaseClick);
     on(btnPatrol, &QPushButton::clicked, &TformMain::btnPatrolClick);

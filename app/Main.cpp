@@ -3,6 +3,7 @@
 #include "app/ConfigPage.h"
 #include "app/Languages.h"
 #include "app/Registry.h"
+#include "link/Mme.h"
 #include "link/Requests.h"
 #include "link/Responses.h"
 #include "platform/Clock.h"
@@ -115,6 +116,7 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     BuildConfigItems(this);
     WireConfigPage(this);
     WireJobs();
+    WireManualMessages(this);
 
     FormCreate();
 }

@@ -151,6 +151,11 @@ public:
     void btnRequestTestSmsClick();
     void btnTestFtpClick();
     void menuViewLogsClick();
+    // Manual messages (link/Mme.cpp) and the message log (tools/Msglog.cpp).
+    void btnSend1Click(QObject* Sender);
+    void editManualMsg1KeyPress(QObject* Sender, char& Key);
+    void editManualMsg1KeyDown(QObject* Sender, uint16_t& Key, Qt::KeyboardModifiers Shift);
+    void menuMessageLogClick();
 
     // ---- repeater selection
     int32_t GetSelectedRepeaterAddress();

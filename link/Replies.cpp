@@ -3,6 +3,7 @@
 #include "app/ConfigItems.h"
 #include "app/Languages.h"
 #include "app/Main.h"
+#include "link/Mme.h"
 #include "link/ReadConfigReply.h"
 #include "link/Requests.h"
 #include "link/Responses.h"
@@ -360,6 +361,7 @@ void SignalStrengthTail(TformMain* form, const TMsgRecord* msg)
 
 void ProcessRepeaterReply(TformMain* form, const TMsgRecord* msg)
 {
+    ManualMessageReply(form, msg);
     if (msg->length < 2 || !AddressIs(msg, 2, form->repeaterAddr))
         return;
     switch (form->opState) {
