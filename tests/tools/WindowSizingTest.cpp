@@ -1,5 +1,5 @@
-// Every window of the options entry, the Communications entry and the About
-// menu, in English and in a language whose every text is longer: no caption
+// Every window of the program besides the main one (which has a test of its
+// own), in English and in a language whose every text is longer: no caption
 // is wider than its control and no control sticks out of the window. With
 // KVT_SCREENSHOT_DIR set, each window is also saved there as a PNG.
 #include "app/LangTestSupport.h"
@@ -10,7 +10,12 @@
 #include "tools/Distoptions.h"
 #include "tools/History.h"
 #include "tools/Options.h"
+#include "tools/Msglog.h"
 #include "tools/Password.h"
+#include "tools/Readconfig.h"
+#include "tools/Readdebuglogs.h"
+#include "tools/Rtfm.h"
+#include "tools/Splashscreen.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -90,18 +95,24 @@ void Screenshot(QWidget& window, const std::string& language)
     window.grab().save(QString("%1/%2-%3.png").arg(dir, window.objectName(), QString::fromStdString(language)));
 }
 
-using Factory = std::function<std::unique_ptr<QDialog>(TformMain*)>;
+using Window = std::unique_ptr<QWidget>;
+using Factory = std::function<Window(TformMain*)>;
 
 std::vector<Factory> Windows()
 {
     return {
-        [](TformMain* f) { return std::make_unique<TformPassword>(f); },
-        [](TformMain* f) { return std::make_unique<TformComms>(f); },
-        [](TformMain* f) { return std::make_unique<TformAdminOptions>(f); },
-        [](TformMain* f) { return std::make_unique<TformDistOptions>(f); },
-        [](TformMain* f) { return std::make_unique<TformAbout>(f); },
-        [](TformMain* f) { return std::make_unique<TformHistory>(f); },
-        [](TformMain* f) { return std::make_unique<TformAuthor>(f); },
+        [](TformMain* f) { return Window(new TformPassword(f)); },
+        [](TformMain* f) { return Window(new TformComms(f)); },
+        [](TformMain* f) { return Window(new TformAdminOptions(f)); },
+        [](TformMain* f) { return Window(new TformDistOptions(f)); },
+        [](TformMain* f) { return Window(new TformAbout(f)); },
+        [](TformMain* f) { return Window(new TformHistory(f)); },
+        [](TformMain* f) { return Window(new TformAuthor(f)); },
+        [](TformMain* f) { return Window(new TformSplash(f)); },
+        [](TformMain* f) { return Window(new TformRTFM(f)); },
+        [](TformMain* f) { return Window(new TformReadConfig(f)); },
+        [](TformMain* f) { return Window(new TformDebugLogs(f)); },
+        [](TformMain* f) { return Window(new TformMsgLog(f)); },
     };
 }
 
@@ -114,7 +125,8 @@ TEST_P(WindowSizing, NoCaptionWiderThanItsControl)
     const std::string library = GetParam();
     TformMain& f = Create(library == "English" ? "" : library);
     for (const Factory& make : Windows()) {
-        std::unique_ptr<QDialog> window = make(&f);
+        Window window = make(&f);
+        window->setAttribute(Qt::WA_DeleteOnClose, false); // the test frees it
         window->show();
         QCoreApplication::processEvents();
         // Every page of a tab control is looked at.
