@@ -301,7 +301,7 @@ bool DrainOutput(Handle h, int constantMs, int perByteMs)
             return true; // no queue to ask (a pty) counts as sent
         if (end < 0)
             end = NowMs() + std::max(constantMs, 0) + int64_t(std::max(perByteMs, 0)) * queued;
-        else if (NowMs() >= end)
+        else if (NowMs() > end) // whole milliseconds: the full limit, never less
             return false;
         poll(nullptr, 0, 2); // a byte at 115200 baud takes 87 us: a short nap suffices
     }

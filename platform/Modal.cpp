@@ -12,9 +12,9 @@ ModalHook& Hook()
 }
 } // namespace
 
-void SetModalHook(ModalHook hook)
+ModalHook SetModalHook(ModalHook hook)
 {
-    Hook() = std::move(hook);
+    return std::exchange(Hook(), std::move(hook));
 }
 
 int ExecModal(QDialog& dialog)

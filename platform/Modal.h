@@ -13,7 +13,8 @@ namespace platform {
 using ModalHook = std::function<int(QDialog& dialog)>;
 
 // Replaces exec() for every later ExecModal; an empty hook restores exec().
-void SetModalHook(ModalHook hook);
+// Returns the hook it replaces, so a nested user can put it back.
+ModalHook SetModalHook(ModalHook hook);
 
 // Shows `dialog` modally and returns its modal result.
 int ExecModal(QDialog& dialog);

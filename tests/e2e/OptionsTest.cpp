@@ -1,6 +1,6 @@
 // The Options entry on a connected program: both options windows switch the
 // configuration and engineering tabs and the message-log menu entry, while
-// the link to the interface unit goes on.
+// the link to the interface unit goes on; the words are back after a restart.
 #include "e2e/Harness.h"
 
 #include "tools/Distoptions.h"
@@ -87,4 +87,23 @@ TEST_F(EndToEnd, OptionsWindowsSwitchTheTabsAndTheMessageLogEntry)
     Advance(61000);
     EXPECT_GT(sim->Received().size(), before);
     EXPECT_TRUE(dialogs.empty());
+
+    // The option words outlive the program.
+    {
+        ModalScript script;
+        script.Then(Code("KETRO")).Then(Tick<TformAdminOptions>({&TformAdminOptions::checkShowConfig}));
+        form->menuOptions->trigger();
+    }
+    const uint32_t admin = form->adminOptions;
+    ASSERT_NE(admin, 10u);
+    form->close();
+    delete form;
+    form = nullptr;
+    formMain = nullptr;
+    StartAndConnect();
+    EXPECT_EQ(form->adminOptions, admin);
+    EXPECT_EQ(form->distOptions, 2u);
+    EXPECT_TRUE(configTab());
+    EXPECT_FALSE(engineeringTab());
+    EXPECT_TRUE(form->menuMessageLog->isVisible());
 }

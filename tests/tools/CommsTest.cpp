@@ -20,7 +20,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -150,8 +152,8 @@ TEST_F(CommsDialog, UsersAnswersAndWhatTheyDoToThePort)
         bool connected;
     };
     const std::string pts = pty.SlavePath(); // not among the listed ports
-    auto keys = [](std::initializer_list<Qt::Key> pressed) {
-        return [pressed](TformComms& w) {
+    auto keys = [](std::initializer_list<Qt::Key> list) {
+        return [pressed = std::vector<Qt::Key>(list)](TformComms& w) {
             for (Qt::Key key : pressed)
                 QTest::keyClick(w.comboPortVigilator, key);
         };

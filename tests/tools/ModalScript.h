@@ -18,11 +18,9 @@ class ModalScript {
 public:
     using Step = std::function<void(QDialog&)>;
 
-    ModalScript()
-    {
-        platform::SetModalHook([this](QDialog& dialog) { return Run(dialog); });
-    }
-    ~ModalScript() { platform::SetModalHook({}); }
+    // The hook it replaces (a fixture's, say) is back when the script ends.
+    ModalScript() : before_(platform::SetModalHook([this](QDialog& dialog) { return Run(dialog); })) {}
+    ~ModalScript() { platform::SetModalHook(std::move(before_)); }
     ModalScript(const ModalScript&) = delete;
     ModalScript& operator=(const ModalScript&) = delete;
 
@@ -36,6 +34,8 @@ public:
     std::vector<int> results;        // modal result of each
 
 private:
+    platform::ModalHook before_;
+
     int Run(QDialog& dialog)
     {
         opened.push_back(dialog.objectName().toStdString());
