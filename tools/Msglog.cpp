@@ -186,9 +186,19 @@ void TformMsgLog::ApplyLanguageAndLayout()
     const int w = std::max({100, CaptionWidth(this, btnClear->text()) + 24, CaptionWidth(this, btnSave->text()) + 24});
     btnClear->resize(w, btnClear->height());
     btnSave->setGeometry(btnClear->x() + w + 32, btnSave->y(), w, btnSave->height());
-    checkPause->setGeometry(btnSave->x() + w + 32, checkPause->y(), CaptionWidth(this, checkPause->text()) + 19,
+    // caption + 19 leaves the caption short in styles whose mark and spacing
+    // take more than 19 pixels: then the style's need is taken.
+    checkPause->setGeometry(btnSave->x() + w + 32, checkPause->y(),
+                            std::max(CaptionWidth(this, checkPause->text()) + 19, MarkedCaptionWidth(checkPause)),
                             checkPause->height());
-    checkIgnorePeriodic->move(checkPause->x() + checkPause->width() + 32, checkIgnorePeriodic->y());
+    checkIgnorePeriodic->setGeometry(checkPause->x() + checkPause->width() + 32, checkIgnorePeriodic->y(),
+                                     std::max(201, MarkedCaptionWidth(checkIgnorePeriodic)),
+                                     checkIgnorePeriodic->height());
+    // Longer captions push the boxes right: the window grows to keep them in view.
+    const int needed = checkIgnorePeriodic->x() + checkIgnorePeriodic->width() + 16;
+    setMinimumWidth(needed);
+    if (width() < needed)
+        resize(needed, height());
 }
 
 void TformMsgLog::btnClearClick() { lines->Clear(); }

@@ -131,6 +131,11 @@ void TformReadConfig::ApplyLanguage()
     btnClear->move(btnRead->x() + w + 32, btnClear->y());
     btnSave->move(btnClear->x() + w + 32, btnSave->y());
     btnAbort->move(btnRead->x(), btnAbort->y());
+    // Longer captions push Save right: the window stays wide enough to show it.
+    const int needed = btnSave->x() + w + btnRead->x();
+    setMinimumWidth(std::max(160, needed));
+    if (width() < needed)
+        resize(needed, height());
 }
 
 void TformReadConfig::btnReadClick()

@@ -6,6 +6,7 @@
 #include "link/Serial.h"
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
+#include "tools/MultiRowTabs.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -15,7 +16,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
-#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -65,11 +65,10 @@ TformDebugLogs::TformDebugLogs(QWidget* owner) : QDialog(owner), main_(formMain)
     textDummy->hide();
     outer->addWidget(Panel1);
 
-    pageControl = new QTabWidget(this);
+    // Tabs that do not fit in one row wrap into more rows: every tab stays in view.
+    pageControl = new TMultiRowTabs(this);
     pageControl->setObjectName("pageControl");
     pageControl->setFont(ArialPx(13));
-    // Tabs that do not fit scroll; they never wrap into rows.
-    pageControl->setUsesScrollButtons(true);
     outer->addWidget(pageControl, 1);
 
     tabSummary = new QWidget();

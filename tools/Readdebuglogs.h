@@ -3,6 +3,8 @@
 // its seven logs of 16 time stamps, on eight tabs. It starts each read; the
 // replies are taken by the repeater reply handler, which fills the labels and
 // lists and, during Read All, starts the next log here.
+#include "tools/MultiRowTabs.h"
+
 #include <QDialog>
 #include <QString>
 #include <array>
@@ -10,7 +12,6 @@
 
 class QLabel;
 class QPushButton;
-class QTabWidget;
 class QTreeWidget;
 class QWidget;
 class TformMain;
@@ -43,7 +44,7 @@ public:
     QPushButton* btnReadAll = nullptr;
     QPushButton* btnAbort = nullptr;
     QLabel* textDummy = nullptr;
-    QTabWidget* pageControl = nullptr;
+    TMultiRowTabs* pageControl = nullptr;
     QWidget* tabSummary = nullptr;
     QWidget* tabSmsSuccess = nullptr;
     QWidget* tabSmsFails = nullptr;

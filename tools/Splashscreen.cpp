@@ -41,7 +41,9 @@ TformSplash::TformSplash(TformMain* owner) : QDialog(owner)
     // A word-wrapped label keeps its width and takes the height of its lines.
     labelAppName->resize(labelAppName->width(), labelAppName->heightForWidth(labelAppName->width()));
     labelAppName->move(width() / 2 - labelAppName->width() / 2, labelAppName->y());
-    labelVersion->move(labelVersion->x(), labelAppName->y() + labelAppName->height());
+    // The form's version label runs a pixel past either side of the window;
+    // its text is centred, so the window's own width keeps it in place.
+    labelVersion->setGeometry(0, labelAppName->y() + labelAppName->height(), width(), labelVersion->height());
     const std::string suffix = owner ? owner->captionSuffix : std::string();
     labelVersion->setText(QString::fromStdString(std::string(kVersion) + "." + suffix));
     setMask(ShownRegion());

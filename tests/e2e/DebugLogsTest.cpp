@@ -3,6 +3,7 @@
 #include "e2e/Harness.h"
 
 #include "platform/Clock.h"
+#include "tools/MultiRowTabs.h"
 #include "tools/Readdebuglogs.h"
 
 #include <QLabel>
@@ -10,8 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
@@ -74,7 +73,7 @@ private:
 TEST_F(DebugLogsEndToEnd, ReadAllReadsCountersThenLogsInTabOrder)
 {
     std::vector<QWidget*> tabsSeen;
-    QObject::connect(w->pageControl, &QTabWidget::currentChanged,
+    QObject::connect(w->pageControl, &TMultiRowTabs::currentChanged,
                      [&](int index) { tabsSeen.push_back(w->pageControl->widget(index)); });
     QTest::mouseClick(w->btnReadAll, Qt::LeftButton);
     EXPECT_TRUE(w->btnReadAll->isHidden());
@@ -127,8 +126,8 @@ TEST_F(DebugLogsEndToEnd, SingleReadsTouchOnlyTheirOwnTab)
 
     new QTreeWidgetItem(w->viewSmsFails, QStringList {"kept"});
     new QTreeWidgetItem(w->viewRadioFails, QStringList {"old"});
-    QTabBar* bar = w->pageControl->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(w->pageControl->indexOf(w->tabRadioFails)).center());
+    QTest::mouseClick(w->pageControl, Qt::LeftButton, {},
+                      w->pageControl->tabRect(w->pageControl->indexOf(w->tabRadioFails)).center());
     sim->ClearReceived();
     QTest::mouseClick(w->btnReadRadioFails, Qt::LeftButton);
     Advance(3000);

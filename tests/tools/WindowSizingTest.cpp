@@ -11,6 +11,7 @@
 #include "tools/History.h"
 #include "tools/Options.h"
 #include "tools/Msglog.h"
+#include "tools/MultiRowTabs.h"
 #include "tools/Password.h"
 #include "tools/Readconfig.h"
 #include "tools/Readdebuglogs.h"
@@ -80,6 +81,13 @@ std::vector<std::string> SizingFaults(QWidget& window)
             }
             if (sum > tabs->width())
                 fault(w, "tabs need scroll arrows");
+        } else if (auto* rows = qobject_cast<TMultiRowTabs*>(w)) {
+            for (int i = 0; i < rows->count(); ++i) {
+                if (CaptionWidth(rows, rows->tabText(i)) > rows->tabRect(i).width())
+                    fault(w, "tab caption wider than its tab");
+                if (!rows->rect().contains(rows->tabRect(i)))
+                    fault(w, "tab outside the control");
+            }
         }
     }
     if (window.width() > 1280 || window.height() > 1024)
@@ -130,16 +138,21 @@ TEST_P(WindowSizing, NoCaptionWiderThanItsControl)
         window->show();
         QCoreApplication::processEvents();
         // Every page of a tab control is looked at.
-        for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
-            for (int i = 0; i < tabs->count(); ++i) {
-                tabs->setCurrentIndex(i);
-                QCoreApplication::processEvents();
-                for (const std::string& fault : SizingFaults(*window))
-                    ADD_FAILURE() << library << ": " << fault;
-                Screenshot(*window, library + "-" + std::to_string(i));
-            }
+        std::vector<std::function<void()>> pages;
+        for (QTabWidget* tabs : window->findChildren<QTabWidget*>())
+            for (int i = 0; i < tabs->count(); ++i)
+                pages.push_back([tabs, i] { tabs->setCurrentIndex(i); });
+        for (TMultiRowTabs* tabs : window->findChildren<TMultiRowTabs*>())
+            for (int i = 0; i < tabs->count(); ++i)
+                pages.push_back([tabs, i] { tabs->setCurrentIndex(i); });
+        for (size_t i = 0; i < pages.size(); ++i) {
+            pages[i]();
+            QCoreApplication::processEvents();
+            for (const std::string& fault : SizingFaults(*window))
+                ADD_FAILURE() << library << ": " << fault;
+            Screenshot(*window, library + "-" + std::to_string(i));
         }
-        if (window->findChildren<QTabWidget*>().isEmpty()) {
+        if (pages.empty()) {
             for (const std::string& fault : SizingFaults(*window))
                 ADD_FAILURE() << library << ": " << fault;
             Screenshot(*window, library);
