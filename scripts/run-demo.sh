@@ -8,11 +8,6 @@ cmake -S . -B build -G Ninja
 cmake --build build -j "$(nproc)"
 
 app=build/app/kvt-config
-if [ ! -x "$app" ]; then
-  echo "Built: the serial port library (build/serial), its tests (build/tests) and the"
-  echo "receive-latency benchmark (build/bench/port_latency). The main window is not there yet."
-  exit 0
-fi
 
 work=$(mktemp -d)
 link="$work/interface-unit"
