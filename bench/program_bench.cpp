@@ -6,19 +6,10 @@
 //   once (and the floor the protocol sets), CPU time while a repeater is
 //   selected and polled for its signal strength.
 //   program_bench [idle-seconds] [poll-seconds]
+#include "ProgramRun.h"
 #include "app/Main.h"
-#include "platform/Clock.h"
-#include "platform/Dialogs.h"
-#include "platform/ExceptionDisplay.h"
-#include "platform/Modal.h"
-#include "platform/Registry.h"
-#include "StartUpSettings.h"
-#include "sim/InterfaceUnit.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QListWidget>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -28,17 +19,9 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
-
-double CpuSeconds()
-{
-    rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 long ResidentKb()
 {
@@ -106,15 +89,6 @@ void ServeFor(double seconds)
     loop.exec();
 }
 
-template <class Pred>
-bool ServeUntil(Pred pred, double seconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!pred() && std::chrono::steady_clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    return pred();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -124,53 +98,26 @@ int main(int argc, char** argv)
     const double idleSeconds = argc > 1 ? std::atof(argv[1]) : 60;
     const double pollSeconds = argc > 2 ? std::atof(argv[2]) : 30;
 
-    char dir[] = "/tmp/kvt-bench-XXXXXX";
-    if (!mkdtemp(dir))
-        return 1;
-    platform::SetRegistryFile(std::string(dir) + "/registry.txt");
-    sim::InterfaceUnit unit;
-    unit.AddRepeater(0x123456);
-    auto pump = [&] { unit.Pump(platform::MonotonicMs()); };
-    QSocketNotifier notifier(unit.MasterFd(), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, pump);
-    StoreStartUpSettings(std::string(dir) + "/registry.txt");
-    {
-        TRegistry reg;
-        reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true);
-        reg.WriteString("Port", unit.SlavePath());
-        reg.WriteString("BaudRate", "115200");
-        reg.CloseKey();
-    }
-    platform::SetModalHook([](QDialog&) { return 0; });
-    platform::SetMessageDlgHook([](const std::string& text, platform::MsgDlgType, uint32_t) {
-        std::fprintf(stderr, "dialog: %s\n", text.c_str());
-        return int(platform::mrOk);
-    });
-    platform::SetBeepHook([](uint32_t) {});
-
-    auto* form = new TformMain();
-    formMain = form;
-    form->show();
-    ServeUntil([&] { return form->boxRepeaters->count() == 1; }, 10);
+    bench::ProgramRun run;
+    TformMain* form = run.Start();
     std::printf("resident memory after start-up: %ld kB\n", ResidentKb());
 
     ServeFor(1); // the first discovery cycle settles
     const auto switches0 = Switches();
-    double cpu0 = CpuSeconds();
+    double cpu0 = bench::CpuSeconds();
     ServeFor(idleSeconds);
-    const double idleCpu = CpuSeconds() - cpu0;
+    const double idleCpu = bench::CpuSeconds() - cpu0;
     const auto switches1 = Switches();
     std::printf("connected, idle: %.3f s CPU over %.0f s (%.3f%% of one core)\n", idleCpu, idleSeconds,
                 100.0 * idleCpu / idleSeconds);
     PrintWakeUps(switches0, switches1, idleSeconds, int(getpid()));
 
     // Select the repeater and let the signal-strength poll run.
-    form->boxRepeaters->setCurrentRow(0);
-    form->boxRepeatersClick();
-    cpu0 = CpuSeconds();
+    run.SelectRepeater(0);
+    cpu0 = bench::CpuSeconds();
     ServeFor(pollSeconds);
-    std::printf("repeater selected and polled: %.3f s CPU over %.0f s (%.3f%%)\n", CpuSeconds() - cpu0, pollSeconds,
-                100.0 * (CpuSeconds() - cpu0) / pollSeconds);
+    std::printf("repeater selected and polled: %.3f s CPU over %.0f s (%.3f%%)\n", bench::CpuSeconds() - cpu0, pollSeconds,
+                100.0 * (bench::CpuSeconds() - cpu0) / pollSeconds);
 
     // A full configuration.
     form->adminOptions = 1 | 2;
@@ -186,7 +133,7 @@ int main(int argc, char** argv)
     }
     const auto t0 = std::chrono::steady_clock::now();
     form->btnConfigClick();
-    ServeUntil([&] { return form->opState == osIdle; }, 120);
+    bench::ServeUntil([&] { return form->opState == osIdle; }, 120);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     // The protocol's own floor: a 0.25 s pause before each item. (A reply
     // that wakes the sleeping receive service is taken at once, not at its
@@ -196,8 +143,5 @@ int main(int argc, char** argv)
                 items, wall, floor, wall / floor, (wall - floor) * 1000.0 / items);
     std::printf("status: %s\n", form->StatusText().c_str());
 
-    form->portVigilator->Close();
-    delete form;
-    std::system((std::string("rm -rf ") + dir).c_str());
     return 0;
 }

@@ -5,36 +5,22 @@
 //   readback_bench [reads] [show-seconds]
 // With show-seconds the windows stay on screen that long after the reads,
 // the last report in view (run it with QT_QPA_PLATFORM=xcb to look at them).
+#include "ProgramRun.h"
 #include "app/Main.h"
 #include "platform/Clock.h"
-#include "platform/Dialogs.h"
-#include "platform/Modal.h"
-#include "platform/Registry.h"
-#include "StartUpSettings.h"
-#include "sim/InterfaceUnit.h"
 #include "link/Responses.h"
 #include "link/Serial.h"
 #include "tools/Readconfig.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 
 namespace {
-
-double CpuSeconds()
-{
-    rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Runs the event loop (sleeping while nothing is due) until pred() holds.
 template <class Pred>
@@ -62,55 +48,29 @@ int main(int argc, char** argv)
     const int reads = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const double showSeconds = argc > 2 ? std::atof(argv[2]) : 0;
 
-    char dir[] = "/tmp/kvt-bench-XXXXXX";
-    if (!mkdtemp(dir))
-        return 1;
-    platform::SetRegistryFile(std::string(dir) + "/registry.txt");
-    sim::InterfaceUnit unit;
-    sim::Repeater& repeater = unit.AddRepeater(0x123456);
-    QSocketNotifier notifier(unit.MasterFd(), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] { unit.Pump(platform::MonotonicMs()); });
-    StoreStartUpSettings(std::string(dir) + "/registry.txt");
-    {
-        TRegistry reg;
-        reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true);
-        reg.WriteString("Port", unit.SlavePath());
-        reg.WriteString("BaudRate", "115200");
-        reg.CloseKey();
-    }
-    platform::SetModalHook([](QDialog&) { return 0; });
-    platform::SetMessageDlgHook([](const std::string& text, platform::MsgDlgType, uint32_t) {
-        std::fprintf(stderr, "dialog: %s\n", text.c_str());
-        return int(platform::mrOk);
-    });
-    platform::SetBeepHook([](uint32_t) {});
-
-    auto* form = new TformMain();
-    formMain = form;
-    form->show();
-    ServeUntil([&] { return form->boxRepeaters->count() == 1; }, 10);
-    form->boxRepeaters->setCurrentRow(0);
-    form->boxRepeatersClick();
-    ServeUntil([] { return false; }, 0.5);
+    bench::ProgramRun run;
+    sim::Repeater& repeater = run.repeater;
+    TformMain* form = run.Start();
+    run.SelectRepeater(0.5);
     form->menuReadConfigClick();
     TformReadConfig* window = formReadConfig;
     // For comparison: the same second with the program idle and polling the
     // signal strength.
-    const double idle0 = CpuSeconds();
+    const double idle0 = bench::CpuSeconds();
     ServeUntil([] { return false; }, 1.0);
-    const double idleCpu = CpuSeconds() - idle0;
+    const double idleCpu = bench::CpuSeconds() - idle0;
 
     constexpr int kReplies = 27;
     const double floor = kReplies * 0.020;
     double wallSum = 0, cpuSum = 0, best = 1e9;
     for (int r = 0; r < reads; ++r) {
         window->btnClearClick();
-        const double cpu0 = CpuSeconds();
+        const double cpu0 = bench::CpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
         window->btnReadClick();
         ServeUntil([&] { return form->opState == osIdle; }, 60);
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        const double cpu = CpuSeconds() - cpu0;
+        const double cpu = bench::CpuSeconds() - cpu0;
         wallSum += wall;
         cpuSum += cpu;
         best = std::min(best, wall);
@@ -162,8 +122,5 @@ int main(int argc, char** argv)
     std::printf("reply step alone: %.3f ms per reply (%d replies)\n", stepSeconds * 1000.0 / (kRounds * kReplies),
                 kRounds * kReplies);
 
-    form->portVigilator->Close();
-    delete form;
-    std::system((std::string("rm -rf ") + dir).c_str());
     return 0;
 }

@@ -4,20 +4,12 @@
 //   protocol sets (one 20 ms receive tick per reply, 0.25 s between database
 //   entries) and as our own time per reply above that floor.
 //   tools_bench [entries]
+#include "ProgramRun.h"
 #include "app/Main.h"
-#include "platform/Clock.h"
-#include "platform/Dialogs.h"
-#include "platform/Modal.h"
-#include "platform/Registry.h"
-#include "StartUpSettings.h"
-#include "sim/InterfaceUnit.h"
 #include "tools/Readdebuglogs.h"
 #include "tools/Rftest.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QListWidget>
-#include <QSocketNotifier>
 #include <QTreeWidget>
 #include <chrono>
 #include <cstdio>
@@ -26,14 +18,7 @@
 
 namespace {
 
-template <class Pred>
-bool ServeUntil(Pred pred, double seconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!pred() && std::chrono::steady_clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    return pred();
-}
+using bench::ServeUntil;
 
 double Since(std::chrono::steady_clock::time_point t0)
 {
@@ -54,51 +39,24 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int entries = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, 255) : 255;
 
-    char dir[] = "/tmp/kvt-bench-XXXXXX";
-    if (!mkdtemp(dir))
-        return 1;
-    platform::SetRegistryFile(std::string(dir) + "/registry.txt");
-    sim::InterfaceUnit unit;
-    sim::Repeater& repeater = unit.AddRepeater(0x123456);
+    bench::ProgramRun run;
     std::vector<sim::LoggerEntry> loggers(static_cast<size_t>(entries));
     for (int i = 0; i < entries; ++i) {
         loggers[size_t(i)].serial = uint32_t(1000 + i);
         loggers[size_t(i)].patrolTime = uint32_t(1700000000 + i);
         loggers[size_t(i)].flags = uint8_t(i);
     }
-    repeater.SetLoggers(loggers);
-    QSocketNotifier notifier(unit.MasterFd(), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] { unit.Pump(platform::MonotonicMs()); });
-    StoreStartUpSettings(std::string(dir) + "/registry.txt");
-    {
-        TRegistry reg;
-        reg.OpenKey("\\Software\\Drosen\\KVT Config Tool\\portVigilator", true);
-        reg.WriteString("Port", unit.SlavePath());
-        reg.WriteString("BaudRate", "115200");
-        reg.CloseKey();
-    }
-    platform::SetModalHook([](QDialog&) { return 0; });
-    platform::SetMessageDlgHook([](const std::string& text, platform::MsgDlgType, uint32_t) {
-        std::fprintf(stderr, "dialog: %s\n", text.c_str());
-        return int(platform::mrOk);
-    });
-    platform::SetBeepHook([](uint32_t) {});
-
-    auto* form = new TformMain();
-    formMain = form;
-    form->show();
-    ServeUntil([&] { return form->boxRepeaters->count() == 1; }, 10);
-    form->boxRepeaters->setCurrentRow(0);
-    form->boxRepeatersClick();
-    ServeUntil([] { return false; }, 0.5);
+    run.repeater.SetLoggers(loggers);
+    TformMain* form = run.Start();
+    run.SelectRepeater(0.5);
 
     form->menuViewLogsClick();
     auto t0 = std::chrono::steady_clock::now();
     formDebugLogs->btnReadAllClick();
     ServeUntil([&] { return form->opState == osIdle; }, 120);
     Report("Read All (7 counters, 7 logs of 16)", 119, Since(t0), 119 * 0.020);
-    std::printf("  status: %s; relays sent: %zu\n", form->StatusText().c_str(), unit.RelaysWithCommand(0xC8).size() +
-                                                                                  unit.RelaysWithCommand(0xEE).size());
+    std::printf("  status: %s; relays sent: %zu\n", form->StatusText().c_str(), run.unit.RelaysWithCommand(0xC8).size() +
+                                                                                  run.unit.RelaysWithCommand(0xEE).size());
 
     ServeUntil([] { return false; }, 0.5);
     t0 = std::chrono::steady_clock::now();
@@ -109,8 +67,5 @@ int main(int argc, char** argv)
     Report("logger database read", entries + 1, wall, (entries + 1) * 0.020 + (entries - 1) * 0.25);
     std::printf("  status: %s; rows: %d\n", form->StatusText().c_str(), form->viewDatabase->topLevelItemCount());
 
-    form->portVigilator->Close();
-    delete form;
-    std::system((std::string("rm -rf ") + dir).c_str());
     return 0;
 }
