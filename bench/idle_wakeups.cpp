@@ -6,6 +6,7 @@
 // Phases: the system's port (evRxChar, synchronised with the user-interface
 // thread) when just opened and after a request and its reply, and a port with
 // all ten events after the same exchange.
+#include "RawPty.h"
 #include "serial/PortCore.h"
 
 #include <QCoreApplication>
@@ -15,10 +16,8 @@
 #include <dirent.h>
 #include <fstream>
 #include <map>
-#include <pty.h>
 #include <sstream>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -117,21 +116,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
+    RawPty pty;
+    if (!pty.Open())
         return 1;
-    }
-    termios t {};
-    tcgetattr(master, &t);
-    cfmakeraw(&t);
-    tcsetattr(master, TCSANOW, &t);
 
     {
         // The system's own port.
         TComPort port;
-        port.SetPort(name);
+        port.SetPort(pty.name);
         port.SetBaudRate(br115200);
         port.FlowControl()->SetFlowControl(fcNone);
         port.SetEvents(TComEvents{evRxChar});
@@ -143,13 +135,13 @@ int main(int argc, char** argv)
         };
         port.Open();
         Phase(app, "system port, open", seconds);
-        Exchange(port, master, [&] { return replies > 0; });
+        Exchange(port, pty.master, [&] { return replies > 0; });
         Phase(app, "system port, after a request and its reply", seconds);
         port.Close();
     }
     {
         TComPort port;
-        port.SetPort(name);
+        port.SetPort(pty.name);
         port.SetBaudRate(br115200);
         int replies = 0;
         port.OnRxChar = [&](QObject*, int32_t count) {
@@ -158,11 +150,9 @@ int main(int argc, char** argv)
             ++replies;
         };
         port.Open(); // all ten events
-        Exchange(port, master, [&] { return replies > 0; });
+        Exchange(port, pty.master, [&] { return replies > 0; });
         Phase(app, "port with all ten events, after a request and its reply", seconds);
         port.Close();
     }
-    close(master);
-    close(slave);
     return 0;
 }

@@ -2,6 +2,7 @@
 // end to the port's receive handler running on the user-interface thread, and
 // the CPU time the process uses with an open, idle port.
 //   port_latency [trips] [idle-seconds]
+#include "RawPty.h"
 #include "serial/PortCore.h"
 
 #include <QCoreApplication>
@@ -11,9 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/resource.h>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -36,19 +35,12 @@ int main(int argc, char** argv)
     const int trips = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
+    RawPty pty;
+    if (!pty.Open())
         return 1;
-    }
-    termios t {};
-    tcgetattr(master, &t);
-    cfmakeraw(&t);
-    tcsetattr(master, TCSANOW, &t);
 
     TComPort port;
-    port.SetPort(name);
+    port.SetPort(pty.name);
     port.SetBaudRate(br115200);
     port.SetEvents(TComEvents{evRxChar});
     Clock::time_point sent;
@@ -67,7 +59,7 @@ int main(int argc, char** argv)
         arrived = false;
         const uint8_t b = uint8_t(i);
         sent = Clock::now();
-        if (write(master, &b, 1) != 1)
+        if (write(pty.master, &b, 1) != 1)
             return 1;
         while (!arrived)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -85,7 +77,5 @@ int main(int argc, char** argv)
     const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
     std::printf("idle open port: %.3f s CPU over %.1f s (%.3f%%)\n", cpu, wall, 100.0 * cpu / wall);
     port.Close();
-    close(master);
-    close(slave);
     return 0;
 }
