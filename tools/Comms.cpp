@@ -28,24 +28,17 @@ constexpr int kMargin = 24; // of the list and the test button inside the group
 
 TformComms::TformComms(TformMain* owner) : QDialog(owner), form_(owner)
 {
-    setObjectName("formComms");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    SetPixelSize(this, 13);
-    clientArea = new QWidget(this);
-    clientArea->setObjectName("clientArea");
-    clientArea->setGeometry(kBorderWidth, kBorderWidth, kClientWidth, kClientHeight);
+    clientArea = MakeDialogFrame(this, "formComms", kBorderWidth, kClientWidth, kClientHeight);
 
     btnOk = new QPushButton(clientArea);
     btnOk->setObjectName("btnOk");
     btnOk->setGeometry(152, 136, 75, 25);
     btnOk->setDefault(true);
-    connect(btnOk, &QPushButton::clicked, this, [this] { done(1); });
 
     btnCancel = new QPushButton(clientArea);
     btnCancel->setObjectName("btnCancel");
     btnCancel->setGeometry(240, 136, 75, 25);
-    connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
+    ConnectOkCancel(this, btnOk, btnCancel);
 
     groupInterface = new QGroupBox(clientArea);
     groupInterface->setObjectName("groupInterface");
@@ -93,12 +86,9 @@ void TformComms::ApplyLanguage()
     const int clientWidth =
         std::max({kClientWidth, 2 * buttons + 16, btnCheckVigilator->width() + 2 * kMargin,
                   CaptionWidth(groupInterface, groupInterface->title()) + 2 * kMargin});
-    clientArea->resize(clientWidth, kClientHeight);
-    SetWidth(groupInterface, clientWidth);
+    FitClientWidth(this, clientArea, clientWidth, {groupInterface}, btnOk, btnCancel);
     SetWidth(comboPortVigilator, kComboWidth + clientWidth - kClientWidth);
     btnCheckVigilator->move(groupInterface->width() / 2 - btnCheckVigilator->width() / 2, btnCheckVigilator->y());
-    PlaceOkCancel(btnOk, btnCancel, clientWidth);
-    setFixedSize(clientWidth + 2 * kBorderWidth, kClientHeight + 2 * kBorderWidth);
 }
 
 void TformComms::reject()

@@ -22,101 +22,43 @@ constexpr int kPageBorder = 16;
 constexpr int kPanelHeight = 34;
 constexpr int kClientWidth = 565;
 constexpr int kClientHeight = 284;
-
-template <class W>
-W* Make(QWidget* parent, const char* name, int x, int y)
-{
-    auto* w = new W(parent);
-    w->setObjectName(name);
-    w->move(x, y);
-    return w;
-}
-
-// A tab sheet with an inner area inside its border.
-QWidget* AddPage(QTabWidget* pages, QWidget*& sheet, const char* name)
-{
-    sheet = new QWidget;
-    sheet->setObjectName(name);
-    pages->addTab(sheet, {});
-    auto* inner = new QWidget(sheet);
-    inner->setObjectName(QString(name) + "Client");
-    inner->move(kPageBorder, kPageBorder);
-    return inner;
-}
-
-QLineEdit* PasswordEdit(QWidget* parent, const char* name, int y)
-{
-    auto* edit = Make<QLineEdit>(parent, name, 0, y);
-    edit->resize(273, 24);
-    MakeOptionsPasswordEdit(edit);
-    return edit;
-}
-
-QPushButton* InertButton(QWidget* parent, const char* name)
-{
-    auto* button = Make<QPushButton>(parent, name, 0, 153);
-    button->resize(273, 32);
-    button->setEnabled(false);
-    return button;
-}
+constexpr int kPasswordWidth = 273;
 } // namespace
 
 TformDistOptions::TformDistOptions(TformMain* owner) : QDialog(owner), form_(owner)
 {
-    setObjectName("formDistOptions");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    SetPixelSize(this, 13);
-    clientArea = new QWidget(this);
-    clientArea->setObjectName("clientArea");
-    clientArea->setGeometry(kBorderWidth, kBorderWidth, kClientWidth, kClientHeight);
+    clientArea = MakeDialogFrame(this, "formDistOptions", kBorderWidth, kClientWidth, kClientHeight);
+    pageControl = MakePageControl(clientArea, kClientHeight - kPanelHeight);
 
-    pageControl = new QTabWidget(clientArea);
-    pageControl->setObjectName("pageControl");
-    SetPixelSize(pageControl, 15);
-    pageControl->setGeometry(0, 0, kClientWidth, kClientHeight - kPanelHeight);
-
-    QWidget* page = AddPage(pageControl, tabOptions, "tabOptions");
+    QWidget* page = AddPage(pageControl, tabOptions, "tabOptions", kPageBorder);
     checkShowEngTab = Make<QCheckBox>(page, "checkShowEngTab", 0, 0);
     checkAllowLog = Make<QCheckBox>(page, "checkAllowLog", 0, 32);
 
     // The password pages are shown, but nothing reads them.
-    page = AddPage(pageControl, tabAdminPassword, "tabAdminPassword");
+    page = AddPage(pageControl, tabAdminPassword, "tabAdminPassword", kPageBorder);
     labelValidatePwd = Make<QLabel>(page, "labelValidatePwd", 0, 0);
-    editValidatePwd = PasswordEdit(page, "editValidatePwd", 16);
+    editValidatePwd = MakeOptionsPasswordEdit(page, "editValidatePwd", 16, kPasswordWidth);
     labelValidatePwd->setBuddy(editValidatePwd);
-    btnChangeAdminPwd = InertButton(page, "btnChangeAdminPwd");
+    btnChangeAdminPwd = MakeChangePasswordButton(page, "btnChangeAdminPwd", kPasswordWidth);
 
-    page = AddPage(pageControl, tabDistPassword, "tabDistPassword");
+    page = AddPage(pageControl, tabDistPassword, "tabDistPassword", kPageBorder);
     labelCurrentPwd = Make<QLabel>(page, "labelCurrentPwd", 0, 0);
     labelNewPwd = Make<QLabel>(page, "labelNewPwd", 0, 48);
     labelConfirm = Make<QLabel>(page, "labelConfirm", 0, 96);
-    editCurrentPwd = PasswordEdit(page, "editCurrentPwd", 16);
-    editNewPwd = PasswordEdit(page, "editNewPwd", 64);
-    editConfirm = PasswordEdit(page, "editConfirm", 112);
+    editCurrentPwd = MakeOptionsPasswordEdit(page, "editCurrentPwd", 16, kPasswordWidth);
+    editNewPwd = MakeOptionsPasswordEdit(page, "editNewPwd", 64, kPasswordWidth);
+    editConfirm = MakeOptionsPasswordEdit(page, "editConfirm", 112, kPasswordWidth);
     labelCurrentPwd->setBuddy(editCurrentPwd);
     labelNewPwd->setBuddy(editNewPwd);
     labelConfirm->setBuddy(editConfirm);
-    btnChangeDistPwd = InertButton(page, "btnChangeDistPwd");
+    btnChangeDistPwd = MakeChangePasswordButton(page, "btnChangeDistPwd", kPasswordWidth);
 
-    Panel1 = new QWidget(clientArea);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
-    btnOk = Make<QPushButton>(Panel1, "btnOk", 0, 9);
-    btnCancel = Make<QPushButton>(Panel1, "btnCancel", 0, 9);
-    for (QPushButton* b : {btnOk, btnCancel})
-        b->resize(75, 25);
-    btnOk->setDefault(true);
-    btnOk->setAutoDefault(false);
+    Panel1 = MakeButtonPanel(clientArea, kPanelHeight, btnOk, btnCancel);
     labelDummy = Make<QLabel>(Panel1, "labelDummy", 0, 0);
     SetPixelSize(labelDummy, 15);
     labelDummy->hide();
 
-    connect(btnOk, &QPushButton::clicked, this, [this] {
-        platform::Guarded([this] { btnOkClick(); });
-        done(1);
-    });
-    connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
+    ConnectOkCancel(this, btnOk, btnCancel, &TformDistOptions::btnOkClick);
 
     ApplyLanguage();
 }
@@ -163,11 +105,7 @@ void TformDistOptions::ApplyLanguage()
         clientWidth = std::max(clientWidth, inner->width() + 2 * kPageBorder + 8);
     }
 
-    clientArea->resize(clientWidth, kClientHeight);
-    pageControl->resize(clientWidth, kClientHeight - kPanelHeight);
-    Panel1->resize(clientWidth, kPanelHeight);
-    PlaceOkCancel(btnOk, btnCancel, clientWidth);
-    setFixedSize(clientWidth + 2 * kBorderWidth, kClientHeight + 2 * kBorderWidth);
+    FitClientWidth(this, clientArea, clientWidth, {pageControl, Panel1}, btnOk, btnCancel);
 }
 
 void TformDistOptions::showEvent(QShowEvent* event)

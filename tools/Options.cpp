@@ -32,15 +32,6 @@ constexpr int kClientHeight = 341;
 constexpr const char* kAdminCode = "ketro";
 constexpr const char* kDistributorCode = "vombrel";
 
-template <class W>
-W* Make(QWidget* parent, const char* name, int x, int y)
-{
-    auto* w = new W(parent);
-    w->setObjectName(name);
-    w->move(x, y);
-    return w;
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const QString& text = {})
 {
     auto* label = Make<QLabel>(parent, name, x, y);
@@ -62,35 +53,31 @@ QString StripControls(const QString& text)
 
 } // namespace
 
-void MakeOptionsPasswordEdit(QLineEdit* edit)
+QLineEdit* MakeOptionsPasswordEdit(QWidget* page, const char* name, int y, int width)
 {
+    auto* edit = Make<QLineEdit>(page, name, 0, y);
+    edit->resize(width, 24);
     edit->setEchoMode(QLineEdit::Password);
     edit->setStyleSheet(QString("QLineEdit { lineedit-password-character: %1; }")
                             .arg(platform::SymbolGlyph(platform::kSymbolDot).at(0).unicode()));
+    return edit;
+}
+
+QPushButton* MakeChangePasswordButton(QWidget* page, const char* name, int width)
+{
+    auto* button = Make<QPushButton>(page, name, 0, 153);
+    button->resize(width, 32);
+    button->setEnabled(false);
+    return button;
 }
 
 TformAdminOptions::TformAdminOptions(TformMain* owner) : QDialog(owner), form_(owner)
 {
-    setObjectName("formAdminOptions");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    SetPixelSize(this, 13);
-    clientArea = new QWidget(this);
-    clientArea->setObjectName("clientArea");
-    clientArea->setGeometry(kBorderWidth, kBorderWidth, kClientWidth, kClientHeight);
-
-    pageControl = new QTabWidget(clientArea);
-    pageControl->setObjectName("pageControl");
-    SetPixelSize(pageControl, 15);
-    pageControl->setGeometry(0, 0, kClientWidth, kClientHeight - kPanelHeight);
+    clientArea = MakeDialogFrame(this, "formAdminOptions", kBorderWidth, kClientWidth, kClientHeight);
+    pageControl = MakePageControl(clientArea, kClientHeight - kPanelHeight);
 
     // ---- the options page
-    tabOptions = new QWidget;
-    tabOptions->setObjectName("tabOptions");
-    pageControl->addTab(tabOptions, {});
-    auto* page = new QWidget(tabOptions);
-    page->setObjectName("tabOptionsClient");
-    page->move(kPageBorder, kPageBorder);
+    QWidget* page = AddPage(pageControl, tabOptions, "tabOptions", kPageBorder);
     checkShowConfig = Make<QCheckBox>(page, "checkShowConfig", 0, 0);
     checkSetClock = Make<QCheckBox>(page, "checkSetClock", 0, 32);
     checkShowWarning = Make<QCheckBox>(page, "checkShowWarning", 0, 64);
@@ -126,39 +113,17 @@ TformAdminOptions::TformAdminOptions(TformMain* owner) : QDialog(owner), form_(o
     Label1 = MakeLabel(page, "Label1", 96, 214, "seconds");
 
     // ---- the password page: shown, but nothing reads it
-    tabPassword = new QWidget;
-    tabPassword->setObjectName("tabPassword");
-    pageControl->addTab(tabPassword, {});
-    auto* pwdPage = new QWidget(tabPassword);
-    pwdPage->setObjectName("tabPasswordClient");
-    pwdPage->move(kPageBorder, kPageBorder);
+    QWidget* pwdPage = AddPage(pageControl, tabPassword, "tabPassword", kPageBorder);
     labelCurrent = MakeLabel(pwdPage, "labelCurrent", 0, 0);
     labelNew = MakeLabel(pwdPage, "labelNew", 0, 48);
     labelConfirm = MakeLabel(pwdPage, "labelConfirm", 0, 96);
-    int y = 16;
-    for (QLineEdit** edit : {&editCurrent, &editNew, &editConfirm}) {
-        *edit = Make<QLineEdit>(pwdPage, "", 0, y);
-        (*edit)->resize(337, 24);
-        MakeOptionsPasswordEdit(*edit);
-        y += 48;
-    }
-    editCurrent->setObjectName("editCurrent");
-    editNew->setObjectName("editNew");
-    editConfirm->setObjectName("editConfirm");
-    btnChangePwd = Make<QPushButton>(pwdPage, "btnChangePwd", 0, 153);
-    btnChangePwd->resize(257, 32);
-    btnChangePwd->setEnabled(false);
+    editCurrent = MakeOptionsPasswordEdit(pwdPage, "editCurrent", 16, 337);
+    editNew = MakeOptionsPasswordEdit(pwdPage, "editNew", 64, 337);
+    editConfirm = MakeOptionsPasswordEdit(pwdPage, "editConfirm", 112, 337);
+    btnChangePwd = MakeChangePasswordButton(pwdPage, "btnChangePwd", 257);
 
     // ---- the buttons
-    Panel1 = new QWidget(clientArea);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
-    btnOk = Make<QPushButton>(Panel1, "btnOk", 0, 9);
-    btnCancel = Make<QPushButton>(Panel1, "btnCancel", 0, 9);
-    for (QPushButton* b : {btnOk, btnCancel})
-        b->resize(75, 25);
-    btnOk->setDefault(true);
-    btnOk->setAutoDefault(false);
+    Panel1 = MakeButtonPanel(clientArea, kPanelHeight, btnOk, btnCancel);
 
     // Setting a box from code runs its handler as a click does.
     auto guard = [this](void (TformAdminOptions::*handler)()) {
@@ -167,11 +132,7 @@ TformAdminOptions::TformAdminOptions(TformMain* owner) : QDialog(owner), form_(o
     for (QCheckBox* box : {checkSetClock, checkShowWarning, checkForceSlowTx})
         connect(box, &QCheckBox::toggled, this, guard(&TformAdminOptions::checkForceSlowTxClick));
     connect(checkShowConfig, &QCheckBox::toggled, this, guard(&TformAdminOptions::checkShowConfigClick));
-    connect(btnOk, &QPushButton::clicked, this, [this] {
-        platform::Guarded([this] { btnOkClick(); });
-        done(1);
-    });
-    connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
+    ConnectOkCancel(this, btnOk, btnCancel, &TformAdminOptions::btnOkClick);
 
     ApplyLanguage();
 }
@@ -218,14 +179,10 @@ void TformAdminOptions::ApplyLanguage()
     // The two tab captions side by side, without scroll arrows.
     clientWidth = std::max(clientWidth, pageControl->tabBar()->sizeHint().width() + 8);
 
-    clientArea->resize(clientWidth, kClientHeight);
-    pageControl->resize(clientWidth, kClientHeight - kPanelHeight);
     for (QWidget* page : {tabOptions, tabPassword})
         if (QWidget* inner = page->findChild<QWidget*>(page->objectName() + "Client", Qt::FindDirectChildrenOnly))
             inner->adjustSize(); // around its controls
-    Panel1->resize(clientWidth, kPanelHeight);
-    PlaceOkCancel(btnOk, btnCancel, clientWidth);
-    setFixedSize(clientWidth + 2 * kBorderWidth, kClientHeight + 2 * kBorderWidth);
+    FitClientWidth(this, clientArea, clientWidth, {pageControl, Panel1}, btnOk, btnCancel);
 }
 
 void TformAdminOptions::showEvent(QShowEvent* event)

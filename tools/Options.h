@@ -66,6 +66,8 @@ private:
     bool shown_ = false;
 };
 
-// The password fields of the options windows: a masked entry in the symbol
-// font's "l" (shared with the distributor window).
-void MakeOptionsPasswordEdit(QLineEdit* edit);
+// The password pages of the options windows (shared with the distributor
+// window): a field at `y`, a masked entry in the symbol font's "l", and the
+// change button below the fields, shown but never enabled.
+QLineEdit* MakeOptionsPasswordEdit(QWidget* page, const char* name, int y, int width);
+QPushButton* MakeChangePasswordButton(QWidget* page, const char* name, int width);
