@@ -126,12 +126,6 @@ bool SetLine(int fd, int bit, bool on)
 
 } // namespace detail
 
-using detail::Device;
-using detail::Fail;
-using detail::Find;
-using detail::NoSuchLines;
-using detail::NowMs;
-
 std::string DescribeOpenFailure(const std::string& path, int error)
 {
     switch (error) {

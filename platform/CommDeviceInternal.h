@@ -79,3 +79,12 @@ bool SetLine(int fd, int bit, bool on);
 bool SetOtherBaudRate(int fd, uint32_t rate);
 
 } // namespace platform::comm::detail
+
+namespace platform::comm {
+// The device's own sources name these without the prefix.
+using detail::Device;
+using detail::Fail;
+using detail::Find;
+using detail::NoSuchLines;
+using detail::NowMs;
+} // namespace platform::comm

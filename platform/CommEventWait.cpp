@@ -11,12 +11,6 @@
 
 namespace platform::comm {
 
-using detail::Device;
-using detail::Fail;
-using detail::Find;
-using detail::NoSuchLines;
-using detail::NowMs;
-
 namespace {
 
 // How often what cannot wake a poll is looked at.

@@ -11,12 +11,6 @@
 
 namespace platform::comm {
 
-using detail::Device;
-using detail::Fail;
-using detail::Find;
-using detail::NoSuchLines;
-using detail::NowMs;
-
 struct Overlapped::Op {
     bool write = false;
     std::shared_ptr<Device> device;

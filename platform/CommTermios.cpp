@@ -8,12 +8,6 @@
 
 namespace platform::comm {
 
-using detail::Device;
-using detail::Fail;
-using detail::Find;
-using detail::NoSuchLines;
-using detail::NowMs;
-
 namespace {
 
 speed_t StandardSpeed(uint32_t rate)
