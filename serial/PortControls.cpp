@@ -19,6 +19,35 @@ int TComItems::IndexOf(const std::string& text) const
 
 // ------------------------------------------------------------------ selector
 
+namespace {
+
+// The items: the texts of the values from `first` to `last`, in that order.
+template <class Value>
+void ListValues(TComItems* items, Value first, Value last, std::string (*text)(Value))
+{
+    items->Clear();
+    for (int v = first; v <= last; ++v)
+        items->Add(text(Value(v)));
+}
+
+// A control bound to `value` instead of its port: it follows the new port's
+// end through `gone` and lists its current value (showCurrent).
+template <class Gone, class Show>
+void BindPort(QObject* control, TComSelect& select, QMetaObject::Connection& connection, TCustomComPort* value,
+              Gone gone, Show showCurrent)
+{
+    if (value == select.ComPort)
+        return;
+    QObject::disconnect(connection);
+    select.ComPort = value;
+    if (value) {
+        connection = QObject::connect(value, &QObject::destroyed, control, gone);
+        showCurrent();
+    }
+}
+
+} // namespace
+
 void TComSelect::SelectPort()
 {
     Items->Clear();
@@ -30,37 +59,27 @@ void TComSelect::SelectPort()
 
 void TComSelect::SelectBaudRate()
 {
-    Items->Clear();
-    for (int v = brCustom; v <= br256000; ++v)
-        Items->Add(BaudRateToStr(TBaudRate(v)));
+    ListValues(Items, brCustom, br256000, BaudRateToStr);
 }
 
 void TComSelect::SelectDataBits()
 {
-    Items->Clear();
-    for (int v = dbFive; v <= dbEight; ++v)
-        Items->Add(DataBitsToStr(TDataBits(v)));
+    ListValues(Items, dbFive, dbEight, DataBitsToStr);
 }
 
 void TComSelect::SelectStopBits()
 {
-    Items->Clear();
-    for (int v = sbOneStopBit; v <= sbTwoStopBits; ++v)
-        Items->Add(StopBitsToStr(TStopBits(v)));
+    ListValues(Items, sbOneStopBit, sbTwoStopBits, StopBitsToStr);
 }
 
 void TComSelect::SelectParity()
 {
-    Items->Clear();
-    for (int v = prNone; v <= prSpace; ++v)
-        Items->Add(ParityToStr(TParityBits(v)));
+    ListValues(Items, prNone, prSpace, ParityToStr);
 }
 
 void TComSelect::SelectFlowControl()
 {
-    Items->Clear();
-    for (int v = fcHardware; v <= fcCustom; ++v)
-        Items->Add(FlowControlToStr(TFlowControl(v)));
+    ListValues(Items, fcHardware, fcCustom, FlowControlToStr);
 }
 
 void TComSelect::SetComProperty(TComProperty value)
@@ -162,14 +181,7 @@ TComComboBox::~TComComboBox()
 
 void TComComboBox::SetComPort(TCustomComPort* value)
 {
-    if (value == select_->ComPort)
-        return;
-    QObject::disconnect(portGone_);
-    select_->ComPort = value;
-    if (value) {
-        portGone_ = connect(value, &QObject::destroyed, this, [this] { PortGone(); });
-        UpdateSettings();
-    }
+    BindPort(this, *select_, portGone_, value, [this] { PortGone(); }, [this] { UpdateSettings(); });
 }
 
 void TComComboBox::PortGone()
@@ -283,14 +295,7 @@ void TComRadioGroup::SetItemIndex(int index)
 
 void TComRadioGroup::SetComPort(TCustomComPort* value)
 {
-    if (value == select_->ComPort)
-        return;
-    QObject::disconnect(portGone_);
-    select_->ComPort = value;
-    if (value) {
-        portGone_ = connect(value, &QObject::destroyed, this, [this] { PortGone(); });
-        UpdateSettings();
-    }
+    BindPort(this, *select_, portGone_, value, [this] { PortGone(); }, [this] { UpdateSettings(); });
 }
 
 void TComRadioGroup::PortGone()
