@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "app/Registry.h"
 #include "platform/AtomicFile.h"
+#include "support/FileBytes.h"
 #include "support/MainWindowFixture.h"
 #include "support/SettingsKey.h"
 
@@ -18,19 +19,8 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace {
-
-const char* const kKey = "\\Software\\Drosen\\KVT Config Tool";
-
-std::string FileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Every value the test changes from its start-up value, and how it is stored.
 struct Change {
@@ -188,7 +178,7 @@ protected:
     void Write(const std::function<void(TRegistry&)>& change)
     {
         TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
         change(reg);
         reg.CloseKey();
     }
@@ -268,7 +258,7 @@ TEST_F(RegistrySettings, TheLoadStopsExactlyAtTheFirstMissingOrIllTypedInteger)
 {
     SettingsValues startUp, changed;
     SaveBoth(startUp, changed);
-    const std::string saved = FileText(platform::RegistryFile());
+    const std::string saved = ReadAll(platform::RegistryFile());
     ASSERT_EQ(LoadOrder().size() + 1, changed.size()) << "every value but \"Language\" is in the order";
     for (bool illTyped : {false, true}) {
         for (size_t stop = 0; stop < LoadOrder().size(); ++stop) {
@@ -422,14 +412,14 @@ TEST_F(RegistrySettings, AFailedWriteLeavesTheOldSettingsWhole)
 {
     SettingsValues startUp, changed;
     SaveBoth(startUp, changed);
-    const std::string old = FileText(platform::RegistryFile());
+    const std::string old = ReadAll(platform::RegistryFile());
     Start();
     form->adminOptions = 3;
     form->portVigilator->SetPort("/dev/other");
     const auto before = platform::SetAtomicFileCalls({FailFsync, nullptr});
     EXPECT_THROW(SaveRegistrySettings(form), ERegistryException);
     platform::SetAtomicFileCalls(before);
-    EXPECT_EQ(FileText(platform::RegistryFile()), old);
+    EXPECT_EQ(ReadAll(platform::RegistryFile()), old);
     platform::SetRegistryFile(platform::RegistryFile()); // the next start
     EXPECT_EQ(ReadSettingsValues(), changed);
 }

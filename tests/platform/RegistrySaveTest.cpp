@@ -4,13 +4,14 @@
 // of a killed save removed at the next start.
 #include "platform/AtomicFile.h"
 #include "platform/Registry.h"
+#include "support/FileBytes.h"
+#include "support/SettingsKey.h"
 #include "support/TempDir.h"
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,16 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const kKey = "\\Software\\Drosen\\KVT Config Tool";
-
-std::string FileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Leftovers(const std::string& dir)
 {
@@ -49,13 +40,13 @@ void Save(int version, int values = 60)
 {
     platform::RegistryWriteBatch batch;
     TRegistry key;
-    key.OpenKey(kKey, true);
+    key.OpenKey(kSettingsKey, true);
     for (int i = 0; i < values; ++i)
         key.WriteInteger("Value " + std::to_string(i), version);
     key.WriteString("Text", "version " + std::to_string(version));
     {
         TRegistry port;
-        port.OpenKey(std::string(kKey) + "\\portVigilator", true);
+        port.OpenKey(std::string(kSettingsKey) + "\\portVigilator", true);
         port.WriteString("Port", "tty" + std::to_string(version));
         port.CloseKey();
     }
@@ -67,7 +58,7 @@ void Save(int version, int values = 60)
 int StoredVersion()
 {
     TRegistry key(KEY_READ);
-    if (!key.OpenKeyReadOnly(kKey))
+    if (!key.OpenKeyReadOnly(kSettingsKey))
         return -1;
     const int version = key.ReadInteger("Value 0");
     for (const std::string& name : key.GetValueNames())
@@ -76,7 +67,7 @@ int StoredVersion()
     if (key.ReadString("Text") != "version " + std::to_string(version))
         return -1;
     TRegistry port(KEY_READ);
-    if (!port.OpenKeyReadOnly(std::string(kKey) + "\\portVigilator") ||
+    if (!port.OpenKeyReadOnly(std::string(kSettingsKey) + "\\portVigilator") ||
         port.ReadString("Port") != "tty" + std::to_string(version))
         return -1;
     return version;
@@ -129,11 +120,11 @@ TEST_F(RegistrySave, ABatchWritesItsKeysOnceAtCommit)
 
 TEST_F(RegistrySave, ABatchEndedWithoutCommitDropsItsChanges)
 {
-    const std::string old = FileText(file_);
+    const std::string old = ReadAll(file_);
     {
         platform::RegistryWriteBatch batch;
         TRegistry key;
-        key.OpenKey(kKey, true);
+        key.OpenKey(kSettingsKey, true);
         key.WriteInteger("Value 0", 7); // and then the save fails
         key.CloseKey();
     }
@@ -147,7 +138,7 @@ TEST_F(RegistrySave, ABatchEndedWithoutCommitDropsItsChanges)
     EXPECT_EQ(calls, 1);
     Reload();
     EXPECT_EQ(StoredVersion(), 1);
-    EXPECT_NE(FileText(file_), old);
+    EXPECT_NE(ReadAll(file_), old);
 }
 
 TEST(RegistryTemporaries, OnlyTheUnlockedTemporariesOfTheStoreAreRemoved)

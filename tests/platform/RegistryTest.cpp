@@ -1,6 +1,7 @@
 // Tests of the registry store (platform/Registry.h).
 #include "platform/Registry.h"
 #include "support/FileBytes.h"
+#include "support/SettingsKey.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -32,8 +33,6 @@ protected:
     std::string file_;
 };
 
-const char* const kKey = "\\Software\\Drosen\\KVT Config Tool";
-
 }  // namespace
 
 TEST_F(Registry, TypedValuesReadBack)
@@ -41,7 +40,7 @@ TEST_F(Registry, TypedValuesReadBack)
     TRegistry reg;
     EXPECT_EQ(reg.Access(), KEY_ALL_ACCESS);
     EXPECT_EQ(reg.RootKey(), HKEY_CURRENT_USER);
-    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
     reg.WriteInteger("Time Zone", -5);
     reg.WriteInteger("Max Int", INT32_MAX);
     reg.WriteInteger("Min Int", INT32_MIN);
@@ -67,7 +66,7 @@ TEST_F(Registry, TypedValuesReadBack)
 TEST_F(Registry, MissingOrIllTypedValuesRaise)
 {
     TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
     reg.WriteString("Delay", "10");
     reg.WriteInteger("Count", 3);
 
@@ -113,14 +112,14 @@ TEST_F(Registry, WritingWithoutAWritableKeyRaises)
         TRegistry reg;
         EXPECT_THROW(reg.WriteInteger("X", 1), ERegistryException);  // no key open
         EXPECT_THROW(reg.WriteString("X", "a"), ERegistryException);
-        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
         reg.WriteInteger("X", 1);
         reg.CloseKey();
         EXPECT_THROW(reg.WriteBool("X", true), ERegistryException);  // closed again
     }
     {
         TRegistry reg;  // full access, but the key is opened read-only
-        ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+        ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
         EXPECT_EQ(reg.ReadInteger("X"), 1);
         try {
             reg.WriteInteger("X", 2);
@@ -134,12 +133,12 @@ TEST_F(Registry, WritingWithoutAWritableKeyRaises)
     }
     {
         TRegistry reg(KEY_READ);
-        EXPECT_TRUE(reg.OpenKey(kKey, false));
+        EXPECT_TRUE(reg.OpenKey(kSettingsKey, false));
         EXPECT_THROW(reg.WriteString("X", "b"), ERegistryException);
         EXPECT_FALSE(reg.OpenKey("\\Software\\New Key", true));  // may not create
         EXPECT_FALSE(reg.KeyExists("\\Software\\New Key"));
-        EXPECT_FALSE(reg.DeleteKey(kKey));
-        EXPECT_TRUE(reg.KeyExists(kKey));
+        EXPECT_FALSE(reg.DeleteKey(kSettingsKey));
+        EXPECT_TRUE(reg.KeyExists(kSettingsKey));
     }
 }
 
@@ -189,8 +188,8 @@ TEST_F(Registry, ObjectsShareOneTree)
 {
     {
         TRegistry a, b;
-        ASSERT_TRUE(a.OpenKey(kKey, true));
-        ASSERT_TRUE(b.OpenKey(kKey, true));
+        ASSERT_TRUE(a.OpenKey(kSettingsKey, true));
+        ASSERT_TRUE(b.OpenKey(kSettingsKey, true));
         a.WriteInteger("Top", 10);
         b.WriteInteger("Left", 20);
         EXPECT_EQ(b.ReadInteger("Top"), 10);  // one tree: b sees a's value
@@ -201,8 +200,8 @@ TEST_F(Registry, ObjectsShareOneTree)
     {
         // A key and a subkey of it, closed in the other order.
         TRegistry outer, inner;
-        ASSERT_TRUE(outer.OpenKey(kKey, true));
-        ASSERT_TRUE(inner.OpenKey(std::string(kKey) + "\\portVigilator", true));
+        ASSERT_TRUE(outer.OpenKey(kSettingsKey, true));
+        ASSERT_TRUE(inner.OpenKey(std::string(kSettingsKey) + "\\portVigilator", true));
         inner.WriteString("Port", "COM3");
         outer.WriteInteger("Width", 640);
         inner.CloseKey();
@@ -211,7 +210,7 @@ TEST_F(Registry, ObjectsShareOneTree)
     }
     Reload();
     TRegistry reg(KEY_READ);
-    ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
     EXPECT_EQ(reg.ReadInteger("Top"), 10);
     EXPECT_EQ(reg.ReadInteger("Left"), 20);
     EXPECT_EQ(reg.ReadString("APN"), "after a closed");
@@ -243,7 +242,7 @@ TEST_F(Registry, NamesAreCaseInsensitiveAndKeepTheirCase)
 TEST_F(Registry, ValueOrderDeleteValueAndDeleteKey)
 {
     TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
     for (const char* n : {"Language", "Max", "Top", "Height"})
         reg.WriteInteger(n, 1);
     reg.WriteString("Max", "now text");  // keeps its place
@@ -255,7 +254,7 @@ TEST_F(Registry, ValueOrderDeleteValueAndDeleteKey)
     ASSERT_TRUE(reg.OpenKey("Sub\\Deeper", true));
     reg.WriteInteger("X", 1);
     TRegistry other;
-    ASSERT_TRUE(other.OpenKey(kKey, false));
+    ASSERT_TRUE(other.OpenKey(kSettingsKey, false));
     EXPECT_EQ(other.GetKeyNames(), std::vector<std::string>{"Sub"});
     EXPECT_FALSE(other.DeleteKey("Missing"));
     EXPECT_FALSE(other.DeleteKey("\\"));  // not the root
@@ -295,7 +294,7 @@ TEST_F(Registry, EveryTextAndNameRoundTripsThroughTheFile)
     };
     {
         TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
         for (size_t i = 0; i < texts.size(); ++i) {
             reg.WriteString("T" + std::to_string(i), texts[i]);
             reg.WriteInteger("Name " + texts[i], static_cast<int32_t>(i));  // awkward names
@@ -314,7 +313,7 @@ TEST_F(Registry, EveryTextAndNameRoundTripsThroughTheFile)
 
     Reload();
     TRegistry reg(KEY_READ);
-    ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
     for (size_t i = 0; i < texts.size(); ++i) {
         EXPECT_EQ(reg.ReadString("T" + std::to_string(i)), texts[i]) << "text " << i;
         EXPECT_EQ(reg.ReadInteger("Name " + texts[i]), static_cast<int32_t>(i)) << "name " << i;
@@ -343,12 +342,12 @@ TEST_F(Registry, EmptyKeysSurviveAReload)
 TEST_F(Registry, UnsavedChangesAreOnlyInMemoryUntilCloseKey)
 {
     TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
     reg.WriteInteger("Top", 1);
     EXPECT_FALSE(fs::exists(file_));
     reg.CloseKey();
     ASSERT_TRUE(fs::exists(file_));
-    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, false));
     reg.WriteInteger("Top", 2);
     Reload();  // drops the change that was never saved
     EXPECT_EQ(reg.ReadInteger("Top"), 1);
@@ -358,7 +357,7 @@ TEST_F(Registry, SavingIsAtomicAndLeavesNoTemporaryFiles)
 {
     for (int round = 0; round < 5; ++round) {
         TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
         reg.WriteInteger("Round", round);
         reg.CloseKey();
     }
@@ -370,7 +369,7 @@ TEST_F(Registry, SavingIsAtomicAndLeavesNoTemporaryFiles)
     ASSERT_EQ(::chmod(file_.c_str(), 0640), 0);
     {
         TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
         reg.WriteInteger("Round", 99);
     }
     ASSERT_EQ(::stat(file_.c_str(), &st), 0);
@@ -384,7 +383,7 @@ TEST_F(Registry, SaveFailureRaisesAtCloseKeyAndNotInTheDestructor)
     WriteAll(blocker, "x");
     platform::SetRegistryFile(blocker + "/registry.txt");
     auto reg = std::make_unique<TRegistry>();
-    ASSERT_TRUE(reg->OpenKey(kKey, true));
+    ASSERT_TRUE(reg->OpenKey(kSettingsKey, true));
     reg->WriteInteger("Top", 1);
     try {
         reg->CloseKey();
@@ -394,10 +393,10 @@ TEST_F(Registry, SaveFailureRaisesAtCloseKeyAndNotInTheDestructor)
     }
     // A reader that made no changes is not blamed for the failed save.
     TRegistry reader(KEY_READ);
-    ASSERT_TRUE(reader.OpenKeyReadOnly(kKey));
+    ASSERT_TRUE(reader.OpenKeyReadOnly(kSettingsKey));
     EXPECT_NO_THROW(reader.CloseKey());
     // The change is still in memory, and the destructor swallows the error.
-    ASSERT_TRUE(reg->OpenKey(kKey, false));
+    ASSERT_TRUE(reg->OpenKey(kSettingsKey, false));
     EXPECT_EQ(reg->ReadInteger("Top"), 1);
     testing::internal::CaptureStderr();
     EXPECT_NO_THROW(reg.reset());
@@ -483,7 +482,7 @@ TEST_F(Registry, BinaryGarbageDoesNotCrash)
     EXPECT_NE(err.find("damaged"), std::string::npos);
     EXPECT_EQ(ReadAll(file_ + ".damaged"), junk);
     TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
     reg.WriteInteger("Fine", 1);
     EXPECT_NO_THROW(reg.CloseKey());
 }
@@ -501,7 +500,7 @@ TEST_F(Registry, UnreadableFileIsNeverOverwritten)
     EXPECT_NE(err.find("cannot be read"), std::string::npos) << err;
 
     auto reg = std::make_unique<TRegistry>();
-    ASSERT_TRUE(reg->OpenKey(kKey, true));  // starts empty
+    ASSERT_TRUE(reg->OpenKey(kSettingsKey, true));  // starts empty
     EXPECT_FALSE(reg->ValueExists("Top"));
     reg->WriteInteger("Top", 1);
     try {
@@ -542,7 +541,7 @@ TEST_F(Registry, DefaultLocationFollowsXdgConfigHome)
     EXPECT_EQ(platform::RegistryFile(), expected);
     {
         TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
         reg.WriteInteger("Top", 3);
     }  // the folders are created when the file is first written
     EXPECT_TRUE(fs::exists(expected));
@@ -656,7 +655,7 @@ TEST_F(Registry, SavedKeysKeepTheirOrderAndOnlyKeysWithValuesOrNoSubkeysGetAHead
 TEST_F(Registry, ManyValuesInOneKeyStayFoundAfterDeletes)
 {
     TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
     for (int i = 0; i < 1000; ++i)
         reg.WriteInteger("V" + std::to_string(i), i);
     for (int i = 0; i < 1000; i += 3)

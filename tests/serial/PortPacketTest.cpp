@@ -2,7 +2,7 @@
 // the full-buffer discard, and a real port feeding it through its link.
 #include "platform/ExceptionDisplay.h"
 #include "serial/PortPacket.h"
-#include "support/Pty.h"
+#include "support/PortOnPty.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -219,21 +219,7 @@ TEST(PacketCutter, CustomStopOnAnEmptyBufferGivesNoEmptyPackets)
 
 // ---------------------------------------------------------------- on a port
 
-class PacketOnPort : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        platform::SetExceptionDisplayHook([this](const std::string& m) { shown.push_back(m); });
-        port.SetPort(pty.SlavePath());
-        port.SetBaudRate(br115200);
-        port.FlowControl()->SetFlowControl(fcNone);
-    }
-    void TearDown() override { platform::SetExceptionDisplayHook({}); }
-
-    Pty pty;
-    TComPort port;
-    std::vector<std::string> shown;
-};
+class PacketOnPort : public PortOnPty {};
 
 TEST_F(PacketOnPort, CutsWhatTheFarEndSendsAndTakesTheDataFromOnRxChar)
 {

@@ -2,21 +2,18 @@
 // sends text and escape codes and reads what the terminal answers and types.
 #include "platform/ExceptionDisplay.h"
 #include "serial/PortTerminal.h"
-#include "support/Pty.h"
+#include "support/PortOnPty.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 
-class TerminalOnPty : public ::testing::Test {
+class TerminalOnPty : public PortOnPty {
 protected:
     void SetUp() override
     {
-        platform::SetExceptionDisplayHook([this](const std::string& m) { shown.push_back(m); });
-        port.SetPort(pty.SlavePath());
-        port.SetBaudRate(br115200);
-        port.FlowControl()->SetFlowControl(fcNone);
+        PortOnPty::SetUp();
         port.SetEvents(TComEvents{evRxChar});
         terminal.SetComPort(&port);
         port.Open();
@@ -25,7 +22,7 @@ protected:
     void TearDown() override
     {
         EXPECT_TRUE(shown.empty()) << shown.front();
-        platform::SetExceptionDisplayHook({});
+        PortOnPty::TearDown();
     }
 
     // What the terminal sent, serving its events until `count` bytes came.
@@ -53,10 +50,7 @@ protected:
         return s;
     }
 
-    Pty pty;
-    TComPort port;
     TComTerminal terminal;
-    std::vector<std::string> shown;
 };
 
 } // namespace

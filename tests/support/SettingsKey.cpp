@@ -37,7 +37,7 @@ SettingsValues ReadSettingsValues(const std::string& subkey)
 {
     SettingsValues values;
     TRegistry reg(KEY_READ);
-    std::string key = "\\Software\\Drosen\\KVT Config Tool";
+    std::string key = kSettingsKey;
     if (!subkey.empty())
         key += "\\" + subkey;
     if (!reg.OpenKeyReadOnly(key))

@@ -7,6 +7,9 @@
 #include <map>
 #include <string>
 
+// The product key the settings live under.
+inline constexpr const char* kSettingsKey = "\\Software\\Drosen\\KVT Config Tool";
+
 // The store file's text with `port` as the port's "Port".
 std::string StartUpSettingsText(const std::string& port);
 // Writes that text to `registryFile` and points the settings store at it.

@@ -1,0 +1,27 @@
+#pragma once
+// A port on the slave side of a pseudo-terminal, for the tests that run on a
+// real device: 115200 baud without flow control, and every message the
+// exception display would show kept in `shown`.
+#include "platform/ExceptionDisplay.h"
+#include "serial/ComPort.h"
+#include "support/Pty.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+class PortOnPty : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::SetExceptionDisplayHook([this](const std::string& m) { shown.push_back(m); });
+        port.SetPort(pty.SlavePath());
+        port.SetBaudRate(br115200);
+        port.FlowControl()->SetFlowControl(fcNone);
+    }
+    void TearDown() override { platform::SetExceptionDisplayHook({}); }
+
+    Pty pty;
+    TComPort port;
+    std::vector<std::string> shown;
+};
