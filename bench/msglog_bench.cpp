@@ -9,7 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QListView>
+#include "tools/LogListView.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
