@@ -146,7 +146,13 @@ void TLogListView::paintEvent(QPaintEvent* event)
 void TLogListView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    // A view that shows the last row keeps showing it, also when a scroll bar
+    // comes and takes some of its height.
+    QScrollBar* bar = verticalScrollBar();
+    const bool atEnd = bar->maximum() > 0 && bar->value() == bar->maximum();
     UpdateRanges();
+    if (atEnd)
+        scrollToBottom();
 }
 
 void TLogListView::scrollContentsBy(int dx, int dy) { viewport()->scroll(dx, dy); }

@@ -11,10 +11,12 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QImage>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -212,6 +214,48 @@ TEST_F(MessageLogWindow, PauseKeepsTheViewWhereItIs)
     EXPECT_EQ(Bar()->value(), Bar()->maximum());
     EXPECT_EQ(view->indexAt(QPoint(4, bottom)).row(), 250);
     EXPECT_EQ(view->currentRow(), 3);
+}
+
+TEST_F(MessageLogWindow, LinesInSightAreDrawnOnePerRow)
+{
+    w->show();
+    QCoreApplication::processEvents();
+    TLogListView* view = w->viewMsgLog;
+    TMsgRecord longest;
+    longest.length = kMaxMsgData;
+    for (int i = 0; i < kMaxMsgData; ++i)
+        longest.data[i] = uint8_t(i);
+    LogFrame(w, &longest);
+    for (int i = 0; i < 40; ++i)
+        Log({0xC0, 0x3A, uint8_t(i)});
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(4, view->viewport()->height() - 2 * 15 + 7));
+    QCoreApplication::processEvents();
+    EXPECT_GT(view->horizontalScrollBar()->maximum(), 0) << "the longest line can be scrolled into sight";
+
+    const QImage shot = w->grab().toImage();
+    if (const char* shots = std::getenv("KVT_SCREENSHOT_DIR"); shots && *shots)
+        shot.save(QString("%1/formMsgLog-lines.png").arg(shots));
+    const QImage rows = view->viewport()->grab().toImage();
+    const QColor paper = view->palette().color(QPalette::Base);
+    const QColor mark = view->palette().color(QPalette::Active, QPalette::Highlight);
+    const int bottom = view->viewport()->height() - 1;
+    EXPECT_EQ(view->indexAt(QPoint(4, bottom)).row(), 40) << "the last line in sight above the scroll bar";
+    const int selected = view->indexAt(QPoint(4, bottom - 15)).row();
+    EXPECT_EQ(view->currentRow(), selected);
+    // Each whole row in sight has ink, and only the selected one is marked.
+    for (int y = (bottom + 1) % 15; y + 15 <= bottom + 1; y += 15) {
+        const int row = view->indexAt(QPoint(4, y + 7)).row();
+        int ink = 0;
+        bool marked = false;
+        for (int yy = y; yy < y + 15; ++yy)
+            for (int x = 0; x < 80; ++x) {
+                const QColor c = rows.pixelColor(x, yy);
+                ink += c != paper && c != mark;
+                marked = marked || c == mark;
+            }
+        EXPECT_GT(ink, 20) << "row " << row;
+        EXPECT_EQ(marked, row == selected) << "row " << row;
+    }
 }
 
 TEST_F(MessageLogWindow, ClearRemovesEveryLine)
