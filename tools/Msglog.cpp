@@ -6,11 +6,10 @@
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
+#include "tools/LogListView.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFontMetrics>
-#include <QListView>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -51,8 +50,6 @@ QVariant TMsgLogModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return QString::fromLatin1(Line(index.row()));
-    if (role == Qt::SizeHintRole)
-        return QSize(longest_ * charWidth_ + 8, 15);
     return {};
 }
 
@@ -62,7 +59,6 @@ void TMsgLogModel::Append(const uint8_t* bytes, size_t count)
     beginInsertRows(QModelIndex(), row, row);
     bytes_.insert(bytes_.end(), bytes, bytes + count);
     ends_.push_back(uint32_t(bytes_.size()));
-    longest_ = std::max(longest_, int(count) * 3);
     endInsertRows();
 }
 
@@ -73,7 +69,6 @@ void TMsgLogModel::Clear()
     ends_.clear();
     bytes_.shrink_to_fit();
     ends_.shrink_to_fit();
-    longest_ = 0;
     endResetModel();
 }
 
@@ -132,16 +127,13 @@ TformMsgLog::TformMsgLog(QWidget* owner) : QDialog(owner), main_(formMain)
     outer->addWidget(Panel1);
 
     lines = new TMsgLogModel(this);
-    viewMsgLog = new QListView(this);
+    // A day's traffic is some 200,000 lines: the view's cost of an append must
+    // not grow with them, which an item view's layout of every row does.
+    viewMsgLog = new TLogListView(this);
     viewMsgLog->setObjectName("viewMsgLog");
     viewMsgLog->setFont(FontPx("Courier New", 12));
-    // Every row has the same height: the view need not ask each line's size.
-    viewMsgLog->setUniformItemSizes(true);
-    viewMsgLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    viewMsgLog->setSelectionMode(QAbstractItemView::SingleSelection);
-    viewMsgLog->setTextElideMode(Qt::ElideNone);
+    viewMsgLog->setRowHeight(15);
     viewMsgLog->setModel(lines);
-    lines->SetCharWidth(QFontMetrics(viewMsgLog->font()).horizontalAdvance(QLatin1Char('0')));
     outer->addWidget(viewMsgLog, 1);
 
     statusBar = new QStatusBar(this);

@@ -11,10 +11,10 @@
 #include <vector>
 
 class QCheckBox;
-class QListView;
 class QPushButton;
 class QStatusBar;
 class QWidget;
+class TLogListView;
 class TformMain;
 struct TMsgRecord;
 
@@ -37,15 +37,9 @@ public:
     // Heap bytes held for the lines, for the benchmark.
     size_t MemoryUsed() const { return bytes_.capacity() + ends_.capacity() * sizeof(uint32_t); }
 
-    // The width every row is given: that of the longest line so far.
-    void SetCharWidth(int pixels) { charWidth_ = pixels; }
-    int LongestLine() const { return longest_; }
-
 private:
     std::vector<uint8_t> bytes_;
     std::vector<uint32_t> ends_; // end of each line's bytes in bytes_
-    int longest_ = 0;            // characters
-    int charWidth_ = 8;
 };
 
 class TformMsgLog : public QDialog {
@@ -59,7 +53,7 @@ public:
     QCheckBox* checkPause = nullptr;
     QCheckBox* checkIgnorePeriodic = nullptr;
     QStatusBar* statusBar = nullptr;
-    QListView* viewMsgLog = nullptr;
+    TLogListView* viewMsgLog = nullptr;
     TMsgLogModel* lines = nullptr;
     platform::FileDialogOptions dialogSave;
 

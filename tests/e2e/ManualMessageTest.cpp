@@ -9,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>

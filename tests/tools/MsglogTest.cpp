@@ -6,15 +6,17 @@
 #include "platform/FileDialogs.h"
 #include "support/FileBytes.h"
 #include "support/MainWindowFixture.h"
+#include "tools/LogListView.h"
 #include "tools/Msglog.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QListView>
+#include <QImage>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -175,24 +177,34 @@ TEST_F(MessageLogWindow, TickedFilterHidesPeriodicTrafficFromThenOn)
 TEST_F(MessageLogWindow, PauseKeepsTheViewWhereItIs)
 {
     w->show();
-    for (int i = 0; i < 200; ++i)
+    QCoreApplication::processEvents();
+    TLogListView* view = w->viewMsgLog;
+    const int bottom = view->viewport()->height() - 1;
+    for (int i = 0; i < 200; ++i) {
         Log({0xC0, 0x3A, uint8_t(i)});
+        if ((i + 1) * 15 > bottom) {
+            ASSERT_EQ(view->indexAt(QPoint(4, bottom)).row(), i) << "each new line comes into view at the bottom";
+        }
+    }
     QCoreApplication::processEvents();
     ASSERT_GT(Bar()->maximum(), 0);
-    EXPECT_EQ(Bar()->value(), Bar()->maximum()) << "each new line scrolls to the end";
+    EXPECT_EQ(Bar()->value(), Bar()->maximum());
+    EXPECT_EQ(Bar()->maximum(), 200 * 15 - view->viewport()->height()) << "15 pixels a line";
 
     QTest::mouseClick(w->checkPause, Qt::LeftButton);
     ASSERT_TRUE(w->checkPause->isChecked());
-    w->viewMsgLog->setCurrentIndex(w->lines->index(3));
     Bar()->setValue(10);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(4, 3 * 15 - 10 + 7));
+    ASSERT_EQ(view->currentRow(), 3);
     const int maxBefore = Bar()->maximum();
     for (int i = 0; i < 50; ++i)
         Log({0x3A, uint8_t(i)});
     QCoreApplication::processEvents();
     EXPECT_EQ(w->lines->Count(), 250) << "lines are still added";
-    EXPECT_GT(Bar()->maximum(), maxBefore);
+    EXPECT_EQ(Bar()->maximum(), maxBefore + 50 * 15);
     EXPECT_EQ(Bar()->value(), 10);
-    EXPECT_EQ(w->viewMsgLog->currentIndex().row(), 3) << "the selection is not touched";
+    EXPECT_EQ(view->indexAt(QPoint(4, 0)).row(), 0);
+    EXPECT_EQ(view->currentRow(), 3) << "the selection is not touched";
 
     QTest::mouseClick(w->checkPause, Qt::LeftButton);
     QCoreApplication::processEvents();
@@ -200,15 +212,64 @@ TEST_F(MessageLogWindow, PauseKeepsTheViewWhereItIs)
     Log({0x3A, 0x00});
     QCoreApplication::processEvents();
     EXPECT_EQ(Bar()->value(), Bar()->maximum());
-    EXPECT_EQ(w->viewMsgLog->currentIndex().row(), 3);
+    EXPECT_EQ(view->indexAt(QPoint(4, bottom)).row(), 250);
+    EXPECT_EQ(view->currentRow(), 3);
+}
+
+TEST_F(MessageLogWindow, LinesInSightAreDrawnOnePerRow)
+{
+    w->show();
+    QCoreApplication::processEvents();
+    TLogListView* view = w->viewMsgLog;
+    TMsgRecord longest;
+    longest.length = kMaxMsgData;
+    for (int i = 0; i < kMaxMsgData; ++i)
+        longest.data[i] = uint8_t(i);
+    LogFrame(w, &longest);
+    for (int i = 0; i < 40; ++i)
+        Log({0xC0, 0x3A, uint8_t(i)});
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(4, view->viewport()->height() - 2 * 15 + 7));
+    QCoreApplication::processEvents();
+    EXPECT_GT(view->horizontalScrollBar()->maximum(), 0) << "the longest line can be scrolled into sight";
+
+    const QImage shot = w->grab().toImage();
+    if (const char* shots = std::getenv("KVT_SCREENSHOT_DIR"); shots && *shots)
+        shot.save(QString("%1/formMsgLog-lines.png").arg(shots));
+    const QImage rows = view->viewport()->grab().toImage();
+    const QColor paper = view->palette().color(QPalette::Base);
+    const QColor mark = view->palette().color(QPalette::Active, QPalette::Highlight);
+    const int bottom = view->viewport()->height() - 1;
+    EXPECT_EQ(view->indexAt(QPoint(4, bottom)).row(), 40) << "the last line in sight above the scroll bar";
+    const int selected = view->indexAt(QPoint(4, bottom - 15)).row();
+    EXPECT_EQ(view->currentRow(), selected);
+    // Each whole row in sight has ink, and only the selected one is marked.
+    for (int y = (bottom + 1) % 15; y + 15 <= bottom + 1; y += 15) {
+        const int row = view->indexAt(QPoint(4, y + 7)).row();
+        int ink = 0;
+        bool marked = false;
+        for (int yy = y; yy < y + 15; ++yy)
+            for (int x = 0; x < 80; ++x) {
+                const QColor c = rows.pixelColor(x, yy);
+                ink += c != paper && c != mark;
+                marked = marked || c == mark;
+            }
+        EXPECT_GT(ink, 20) << "row " << row;
+        EXPECT_EQ(marked, row == selected) << "row " << row;
+    }
 }
 
 TEST_F(MessageLogWindow, ClearRemovesEveryLine)
 {
     for (int i = 0; i < 20; ++i)
         Log({0xC0, uint8_t(i)});
+    w->show();
+    QCoreApplication::processEvents();
+    QTest::mouseClick(w->viewMsgLog->viewport(), Qt::LeftButton, {}, QPoint(4, 7));
+    ASSERT_GE(w->viewMsgLog->currentRow(), 0);
     QTest::mouseClick(w->btnClear, Qt::LeftButton);
     EXPECT_EQ(w->lines->Count(), 0);
+    EXPECT_EQ(w->viewMsgLog->currentRow(), -1);
+    EXPECT_EQ(Bar()->maximum(), 0);
     Log({0xC0, 0x3A, 0x02});
     EXPECT_EQ(Lines(), (std::vector<std::string>{" C0 3A 02"}));
 }

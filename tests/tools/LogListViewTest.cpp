@@ -1,0 +1,153 @@
+// The list view of long logs: selection by clicks and keys as in a list box,
+// scrolling by whole rows of a fixed height, appends that leave the view and
+// the selection alone.
+#include "tools/LogListView.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QStringListModel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kRow = 15;
+constexpr int kInSight = 10; // whole rows the viewport shows
+
+class LogListViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QStringList rows;
+        for (int i = 0; i < 100; ++i)
+            rows << QString("row %1").arg(i);
+        model.setStringList(rows);
+        view.setModel(&model);
+        view.setRowHeight(kRow);
+        view.show();
+        QCoreApplication::processEvents();
+        // Make the viewport exactly ten rows high, whatever the frame and bars take.
+        view.resize(300, view.height() - view.viewport()->height() + kInSight * kRow);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(view.viewport()->height(), kInSight * kRow);
+    }
+    void Append(const QString& text)
+    {
+        const int row = model.rowCount();
+        model.insertRows(row, 1);
+        model.setData(model.index(row), text);
+    }
+    void Click(int y, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mouseClick(view.viewport(), button, {}, QPoint(10, y));
+    }
+    // The current row is wholly in sight.
+    bool CurrentInSight() const
+    {
+        const int top = view.currentRow() * kRow - Bar()->value();
+        return top >= 0 && top + kRow <= view.viewport()->height();
+    }
+    QScrollBar* Bar() const { return view.verticalScrollBar(); }
+
+    QStringListModel model;
+    TLogListView view;
+};
+
+} // namespace
+
+TEST_F(LogListViewTest, ScrollRangeIsRowsTimesHeight)
+{
+    EXPECT_EQ(Bar()->maximum(), 100 * kRow - kInSight * kRow);
+    EXPECT_EQ(Bar()->singleStep(), kRow);
+    EXPECT_EQ(view.indexAt(QPoint(5, 0)).row(), 0);
+    EXPECT_EQ(view.indexAt(QPoint(5, 3 * kRow + 14)).row(), 3);
+    view.scrollToBottom();
+    EXPECT_EQ(Bar()->value(), Bar()->maximum());
+    EXPECT_EQ(view.topRow(), 90);
+    EXPECT_EQ(view.indexAt(QPoint(5, kInSight * kRow - 1)).data().toString(), QString("row 99"));
+}
+
+TEST_F(LogListViewTest, ClickSelectsTheRowUnderTheMouse)
+{
+    Click(3 * kRow + 2);
+    EXPECT_EQ(view.currentRow(), 3);
+    EXPECT_EQ(view.currentIndex().data().toString(), QString("row 3"));
+    Click(7 * kRow + 2, Qt::RightButton);
+    EXPECT_EQ(view.currentRow(), 3) << "only the left button selects";
+
+    Bar()->setValue(kRow / 2); // row 10 is half in sight at the bottom
+    Click(kInSight * kRow - 2);
+    EXPECT_EQ(view.currentRow(), 10);
+    EXPECT_TRUE(CurrentInSight()) << "a half-shown row is scrolled into sight";
+
+    model.setStringList({"a", "b"});
+    EXPECT_EQ(view.currentRow(), -1) << "a new list has no selection";
+    Click(1 * kRow + 2);
+    EXPECT_EQ(view.currentRow(), 1);
+    Click(5 * kRow + 2);
+    EXPECT_EQ(view.currentRow(), 1) << "below the last row nothing changes";
+}
+
+TEST_F(LogListViewTest, KeysMoveTheSelectionAndKeepItInSight)
+{
+    struct Case {
+        int from;
+        Qt::Key key;
+        int to;
+    } cases[] = {
+        {-1, Qt::Key_Down, 0},     {-1, Qt::Key_Up, 0},     {-1, Qt::Key_PageDown, 0}, {5, Qt::Key_Up, 4},
+        {0, Qt::Key_Up, 0},        {5, Qt::Key_Down, 6},    {99, Qt::Key_Down, 99},    {5, Qt::Key_Home, 0},
+        {5, Qt::Key_End, 99},      {9, Qt::Key_Down, 10},   {5, Qt::Key_PageDown, 14}, {95, Qt::Key_PageDown, 99},
+        {20, Qt::Key_PageUp, 11},  {3, Qt::Key_PageUp, 0},  {50, Qt::Key_Up, 49},
+    };
+    for (const Case& c : cases) {
+        view.setCurrentRow(c.from);
+        view.scrollToRow(c.from);
+        QTest::keyClick(&view, c.key);
+        EXPECT_EQ(view.currentRow(), c.to) << "from " << c.from << " key " << std::hex << int(c.key);
+        EXPECT_TRUE(CurrentInSight()) << "from " << c.from << " key " << std::hex << int(c.key);
+    }
+    view.setCurrentRow(50);
+    Bar()->setValue(0);
+    QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_EQ(view.currentRow(), 51);
+    EXPECT_EQ(view.topRow(), 51 - kInSight + 1) << "the view follows a selection out of sight";
+}
+
+TEST_F(LogListViewTest, AppendsLeaveTheViewAndTheSelection)
+{
+    Click(4 * kRow + 2);
+    Bar()->setValue(2 * kRow);
+    const int before = Bar()->maximum();
+    for (int i = 0; i < 30; ++i)
+        Append(QString("new %1").arg(i));
+    EXPECT_EQ(Bar()->maximum(), before + 30 * kRow);
+    EXPECT_EQ(Bar()->value(), 2 * kRow);
+    EXPECT_EQ(view.currentIndex().data().toString(), QString("row 4"));
+
+    // Following the end: scroll to the bottom after each append.
+    for (int i = 30; i < 40; ++i) {
+        Append(QString("new %1").arg(i));
+        view.scrollToBottom();
+        EXPECT_EQ(view.indexAt(QPoint(5, kInSight * kRow - 1)).data().toString(), QString("new %1").arg(i));
+    }
+    EXPECT_EQ(view.currentRow(), 4);
+
+    // A row inserted above the selection moves it down with its row.
+    model.insertRows(0, 1);
+    EXPECT_EQ(view.currentIndex().data().toString(), QString("row 4"));
+    model.removeRows(0, 3);
+    EXPECT_EQ(view.currentIndex().data().toString(), QString("row 4"));
+    model.removeRows(2, 1);
+    EXPECT_EQ(view.currentRow(), -1) << "the selected row went";
+}
+
+TEST_F(LogListViewTest, WideRowsGiveAHorizontalRange)
+{
+    QScrollBar* across = view.horizontalScrollBar();
+    EXPECT_EQ(across->maximum(), 0);
+    Append(QString(200, QLatin1Char('A')));
+    QCoreApplication::processEvents();
+    EXPECT_GT(across->maximum(), 0);
+    EXPECT_GE(across->maximum() + view.viewport()->width(), view.fontMetrics().horizontalAdvance(QString(200, 'A')));
+}

@@ -1,0 +1,318 @@
+#include "tools/LogListView.h"
+
+#include <QAbstractItemModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <algorithm>
+#include <climits>
+
+namespace {
+constexpr int kTextMargin = 2; // pixels left and right of a row's text
+}
+
+TLogListView::TLogListView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    UpdateRanges();
+}
+
+void TLogListView::setModel(QAbstractItemModel* model)
+{
+    if (model_)
+        model_->disconnect(this);
+    model_ = model;
+    if (model_) {
+        connect(model_, &QAbstractItemModel::rowsInserted, this,
+                [this](const QModelIndex& parent, int first, int last) {
+                    if (!parent.isValid())
+                        RowsInserted(first, last);
+                });
+        connect(model_, &QAbstractItemModel::rowsRemoved, this,
+                [this](const QModelIndex& parent, int first, int last) {
+                    if (!parent.isValid())
+                        RowsRemoved(first, last);
+                });
+        connect(model_, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                    Measure(topLeft.row(), bottomRight.row());
+                    UpdateRanges();
+                    viewport()->update();
+                });
+        connect(model_, &QAbstractItemModel::modelReset, this, [this] { Reset(); });
+        // Rows moved about: the selection cannot be followed, the extent still holds.
+        connect(model_, &QAbstractItemModel::layoutChanged, this, [this] { setCurrentRow(-1); viewport()->update(); });
+        connect(model_, &QAbstractItemModel::rowsMoved, this, [this] { setCurrentRow(-1); viewport()->update(); });
+        connect(model_, &QObject::destroyed, this, [this] {
+            model_ = nullptr;
+            Reset();
+        });
+    }
+    Reset();
+}
+
+void TLogListView::setRowHeight(int pixels)
+{
+    rowHeight_ = std::max(1, pixels);
+    UpdateRanges();
+    viewport()->update();
+}
+
+void TLogListView::setCurrentRow(int row)
+{
+    if (row < -1 || row >= Rows())
+        row = -1;
+    if (row == current_)
+        return;
+    UpdateRow(current_);
+    current_ = row;
+    UpdateRow(current_);
+}
+
+QModelIndex TLogListView::currentIndex() const { return model_ && current_ >= 0 ? model_->index(current_, 0) : QModelIndex(); }
+
+int TLogListView::rowAt(int y) const
+{
+    const qint64 at = qint64(y) + verticalScrollBar()->value();
+    if (at < 0)
+        return -1;
+    const qint64 row = at / rowHeight_;
+    return row < Rows() ? int(row) : -1;
+}
+
+QModelIndex TLogListView::indexAt(const QPoint& point) const
+{
+    const int row = rowAt(point.y());
+    return row >= 0 ? model_->index(row, 0) : QModelIndex();
+}
+
+int TLogListView::topRow() const { return verticalScrollBar()->value() / rowHeight_; }
+
+void TLogListView::scrollToBottom() { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); }
+
+void TLogListView::scrollToRow(int row)
+{
+    if (row < 0 || row >= Rows())
+        return;
+    QScrollBar* bar = verticalScrollBar();
+    const int top = row * rowHeight_;
+    if (top < bar->value())
+        bar->setValue(top);
+    else if (top + rowHeight_ > bar->value() + viewport()->height())
+        bar->setValue(top + rowHeight_ - viewport()->height());
+}
+
+// ------------------------------------------------------------ painting
+
+void TLogListView::paintEvent(QPaintEvent* event)
+{
+    const int rows = Rows();
+    if (rows == 0)
+        return;
+    QPainter p(viewport());
+    const int y0 = verticalScrollBar()->value();
+    const int x0 = horizontalScrollBar()->value();
+    const QRect area = event->rect();
+    const int first = std::max(0, (y0 + area.top()) / rowHeight_);
+    const int last = std::min(rows - 1, (y0 + area.bottom()) / rowHeight_);
+    const QPalette::ColorGroup group = !isEnabled()        ? QPalette::Disabled
+                                       : isActiveWindow() ? QPalette::Active
+                                                          : QPalette::Inactive;
+    const QPalette& pal = palette();
+    const int width = viewport()->width();
+    for (int row = first; row <= last; ++row) {
+        const QRect rowRect(0, row * rowHeight_ - y0, width, rowHeight_);
+        const bool selected = row == current_;
+        if (selected)
+            p.fillRect(rowRect, pal.brush(group, QPalette::Highlight));
+        p.setPen(pal.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        p.drawText(rowRect.adjusted(kTextMargin - x0, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                   Text(row));
+        if (selected && hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = rowRect;
+            focus.backgroundColor = pal.color(group, QPalette::Highlight);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        }
+    }
+}
+
+void TLogListView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    // A view that shows the last row keeps showing it, also when a scroll bar
+    // comes and takes some of its height.
+    QScrollBar* bar = verticalScrollBar();
+    const bool atEnd = bar->maximum() > 0 && bar->value() == bar->maximum();
+    UpdateRanges();
+    if (atEnd)
+        scrollToBottom();
+}
+
+void TLogListView::scrollContentsBy(int dx, int dy) { viewport()->scroll(dx, dy); }
+
+void TLogListView::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        widest_ = 0;
+        Measure(0, Rows() - 1);
+        UpdateRanges();
+    }
+    if (event->type() == QEvent::ActivationChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::EnabledChange)
+        viewport()->update();
+}
+
+// ------------------------------------------------------------ mouse and keys
+
+void TLogListView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    // Below the last row a click selects nothing and keeps the selection.
+    const int row = rowAt(event->position().toPoint().y());
+    if (row >= 0)
+        SelectAndShow(row);
+}
+
+void TLogListView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || Rows() == 0)
+        return;
+    // Dragging moves the selection, as far as the last row.
+    const int y = std::clamp(event->position().toPoint().y(), 0, std::max(0, viewport()->height() - 1));
+    const int row = rowAt(y);
+    SelectAndShow(row >= 0 ? row : Rows() - 1);
+}
+
+void TLogListView::keyPressEvent(QKeyEvent* event)
+{
+    const int rows = Rows();
+    const int page = std::max(1, RowsInSight() - 1);
+    int row = current_;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        row = std::max(0, current_ - 1);
+        break;
+    case Qt::Key_Down:
+        row = current_ + 1;
+        break;
+    case Qt::Key_PageUp:
+        row = std::max(0, current_ - page);
+        break;
+    case Qt::Key_PageDown:
+        row = current_ < 0 ? 0 : current_ + page;
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = rows - 1;
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (rows > 0)
+        SelectAndShow(std::min(row, rows - 1));
+}
+
+void TLogListView::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    UpdateRow(current_);
+}
+
+void TLogListView::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    UpdateRow(current_);
+}
+
+// ------------------------------------------------------------ the model's changes
+
+int TLogListView::Rows() const { return model_ ? model_->rowCount() : 0; }
+
+QString TLogListView::Text(int row) const { return model_->data(model_->index(row, 0), Qt::DisplayRole).toString(); }
+
+int TLogListView::RowsInSight() const { return viewport()->height() / rowHeight_; }
+
+void TLogListView::UpdateRanges()
+{
+    const int height = viewport()->height();
+    const int width = viewport()->width();
+    const qint64 content = qint64(Rows()) * rowHeight_;
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, int(std::clamp<qint64>(content - height, 0, INT_MAX)));
+    v->setPageStep(std::max(1, height));
+    v->setSingleStep(rowHeight_);
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, std::max(0, widest_ - width));
+    h->setPageStep(std::max(1, width));
+    h->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
+}
+
+void TLogListView::UpdateRow(int row)
+{
+    if (row < 0)
+        return;
+    viewport()->update(0, row * rowHeight_ - verticalScrollBar()->value(), viewport()->width(), rowHeight_);
+}
+
+void TLogListView::Measure(int first, int last)
+{
+    if (!model_)
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    for (int row = std::max(0, first); row <= last; ++row)
+        widest_ = std::max(widest_, metrics.horizontalAdvance(Text(row)) + 2 * kTextMargin);
+}
+
+void TLogListView::RowsInserted(int first, int last)
+{
+    if (current_ >= first)
+        current_ += last - first + 1;
+    Measure(first, last);
+    UpdateRanges();
+    // Rows from `first` on moved down: repaint them only where they are in sight.
+    const int top = first * rowHeight_ - verticalScrollBar()->value();
+    if (top < viewport()->height())
+        viewport()->update(0, std::max(0, top), viewport()->width(), viewport()->height() - std::max(0, top));
+}
+
+void TLogListView::RowsRemoved(int first, int last)
+{
+    if (current_ > last)
+        current_ -= last - first + 1;
+    else if (current_ >= first)
+        current_ = -1;
+    UpdateRanges();
+    viewport()->update();
+}
+
+void TLogListView::Reset()
+{
+    current_ = -1;
+    widest_ = 0;
+    Measure(0, Rows() - 1);
+    UpdateRanges();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+void TLogListView::SelectAndShow(int row)
+{
+    setCurrentRow(row);
+    scrollToRow(row);
+}
