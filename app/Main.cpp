@@ -19,7 +19,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -41,9 +40,7 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     for (int c = 0; c < 11; ++c)
         if (columnWidths[c] > 0)
             viewDatabase->setColumnWidth(c, columnWidths[c]);
-    // A click on a column's header sorts the rows by it; all but the serial
-    // number column are centred.
-    viewDatabase->header()->setSectionsClickable(true);
+    // All header captions but the serial number column's are centred.
     for (int c = 1; c < 11; ++c)
         viewDatabase->headerItem()->setTextAlignment(c, Qt::AlignCenter);
     for (QComboBox* combo : {comboHostTel, comboEngineerTel, comboAlarmTel})
