@@ -167,14 +167,10 @@ std::optional<int64_t> ParseIntegerText(std::string_view text, int base)
         negative = digits.front() == '-';
         digits.remove_prefix(1);
     }
-    if (digits.empty() || (base != 10 && base != 16))
+    if (base != 10 && base != 16)
         return std::nullopt;
-    // Digits only: from_chars would take a sign of its own.
-    for (const char c : digits) {
-        const bool digit = (c >= '0' && c <= '9') || (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
-        if (!digit)
-            return std::nullopt;
-    }
+    // Into an unsigned type from_chars takes digits alone (no sign, blank or
+    // "0x"), so a text that is not wholly consumed is not a number.
     uint64_t magnitude = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
     if (error != std::errc() || end != digits.data() + digits.size())
