@@ -3,7 +3,6 @@
 #include "app/ConfigPage.h"
 #include "app/Languages.h"
 #include "app/Main.h"
-#include "link/Requests.h"
 #include "platform/Dialogs.h"
 #include "platform/FileDialogs.h"
 #include "platform/IniFile.h"
@@ -365,11 +364,8 @@ void WritePhoneBook(TformMain* form, ConfigStore& store)
 
 void ReadPhoneBook(TformMain* form, ConfigStore& store)
 {
-    for (uint32_t n = 0; store.ValueExists(PhoneBookKey(n)); ++n) {
-        const std::string number = store.ReadText(PhoneBookKey(n));
-        if (!StripBlanks(number).empty())
-            AddNumberToLists(form, number);
-    }
+    for (uint32_t n = 0; store.ValueExists(PhoneBookKey(n)); ++n)
+        AddNumberToLists(form, store.ReadText(PhoneBookKey(n)));
 }
 
 // ---------------------------------------------------------------- the file

@@ -15,8 +15,9 @@ class TformMain;
 
 // The number at `index`, or "" when the index is not below the count.
 std::string GetPhoneListItem(TformMain* form, uint16_t index);
-// Appends the number (untrimmed) to all four lists unless an entry equals it
-// once both are stripped of surrounding blanks and control characters.
+// Appends the number (untrimmed) to all four lists unless it is blanks alone
+// or an entry equals it once both are stripped of surrounding blanks and
+// control characters.
 void AddNumberToLists(TformMain* form, const std::string& number);
 // Removes the first entry exactly equal to the number from all four lists;
 // each combo keeps the text shown in its edit field.
