@@ -364,10 +364,7 @@ void EnsureEol(std::vector<Line>& lines, size_t index)
 
 std::optional<int32_t> platform::ParseIniInteger(std::string_view text)
 {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
+    text = TrimView(text);
     const bool negative = !text.empty() && text.front() == '-';
     if (negative)
         text.remove_prefix(1);

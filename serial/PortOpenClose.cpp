@@ -129,21 +129,22 @@ void TCustomComPort::CheckSignals(bool Open)
 
 // ====================================================================== port: queries and escapes
 
-int32_t TCustomComPort::InputCount()
+namespace {
+
+// The queue counts and flags, read with the pending errors cleared.
+comm::Status QueueStatus(comm::Handle handle)
 {
     comm::Status status;
-    if (!comm::ClearErrors(handle_, nullptr, &status))
+    if (!comm::ClearErrors(handle, nullptr, &status))
         RaiseLastError(10);
-    return int32_t(status.InQueue);
+    return status;
 }
 
-int32_t TCustomComPort::OutputCount()
-{
-    comm::Status status;
-    if (!comm::ClearErrors(handle_, nullptr, &status))
-        RaiseLastError(10);
-    return int32_t(status.OutQueue);
-}
+} // namespace
+
+int32_t TCustomComPort::InputCount() { return int32_t(QueueStatus(handle_).InQueue); }
+
+int32_t TCustomComPort::OutputCount() { return int32_t(QueueStatus(handle_).OutQueue); }
 
 TComSignals TCustomComPort::Signals()
 {
@@ -162,13 +163,7 @@ TComSignals TCustomComPort::Signals()
     return result;
 }
 
-uint8_t TCustomComPort::StateFlags()
-{
-    comm::Status status;
-    if (!comm::ClearErrors(handle_, nullptr, &status))
-        RaiseLastError(10);
-    return uint8_t(status.Flags);
-}
+uint8_t TCustomComPort::StateFlags() { return uint8_t(QueueStatus(handle_).Flags); }
 
 TComErrors TCustomComPort::LastErrors()
 {

@@ -1,4 +1,5 @@
 #include "serial/PortPacket.h"
+#include "serial/PortInternal.h"
 
 #include <algorithm>
 
@@ -105,11 +106,7 @@ bool TComDataPacket::ValidStop() const { return size_ > 0 || !stopString_.empty(
 
 std::string TComDataPacket::Upper(const std::string& Str) const
 {
-    if (!caseInsensitive_)
-        return Str;
-    std::string up = Str;
-    std::transform(up.begin(), up.end(), up.begin(), AsciiUpper);
-    return up;
+    return caseInsensitive_ ? serial_detail::Upper(Str) : Str;
 }
 
 void TComDataPacket::AddData(const std::string& Str)
