@@ -74,8 +74,7 @@ QPixmap GroupLogo(QSize size)
 TformAbout::TformAbout(TformMain* owner) : QDialog(owner), form_(owner)
 {
     setObjectName("formAbout");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialogsizing::SetFixedDialogFlags(this);
     setWindowIcon(MakerLogo(QSize(32, 32)));
     dialogsizing::SetPixelSize(this, 13);
 

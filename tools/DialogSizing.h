@@ -63,13 +63,19 @@ W* Make(QWidget* parent, const char* name, int x, int y)
     return w;
 }
 
+// A fixed-size dialog's window: a title and close box only.
+inline void SetFixedDialogFlags(QDialog* dialog)
+{
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
+
 // A fixed-size dialog with a title and close box only, in 13 pixel text, and
 // the client area `border` in from its edges that holds its controls.
 inline QWidget* MakeDialogFrame(QDialog* dialog, const char* name, int border, int clientWidth, int clientHeight)
 {
     dialog->setObjectName(name);
-    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    SetFixedDialogFlags(dialog);
     SetPixelSize(dialog, 13);
     auto* clientArea = new QWidget(dialog);
     clientArea->setObjectName("clientArea");

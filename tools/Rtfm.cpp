@@ -21,8 +21,7 @@ constexpr int kBorderWidth = 8; // the client area's margin on every side
 TformRTFM::TformRTFM(TformMain* owner) : QDialog(owner), form_(owner)
 {
     setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialogsizing::SetFixedDialogFlags(this);
     dialogsizing::SetPixelSize(this, kFontPx);
     dialogsizing::SetPixelSize(checkNoShow, kCheckFontPx);
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this).pixmap(48, 48));
