@@ -1,7 +1,7 @@
 #pragma once
-// What the small dialogs share: their frame, pages and OK/Cancel pair, and
-// the sizing rules that make their buttons and boxes as wide as the captions
-// of the current language need.
+// What the small dialogs and tool windows share: their fonts, frame, pages
+// and OK/Cancel pair, and the sizing rules that make their buttons and boxes
+// as wide as the captions of the current language need.
 #include "app/Languages.h"
 #include "platform/ExceptionDisplay.h"
 
@@ -21,6 +21,13 @@ inline void SetPixelSize(QWidget* widget, int px)
     QFont font = widget->font();
     font.setPixelSize(px);
     widget->setFont(font);
+}
+
+inline QFont PixelFont(const char* family, int px)
+{
+    QFont font(family);
+    font.setPixelSize(px);
+    return font;
 }
 
 inline void SetWidth(QWidget* widget, int width)

@@ -6,6 +6,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
+#include "tools/DialogSizing.h"
 #include "tools/LogListView.h"
 
 #include <QCheckBox>
@@ -19,13 +20,6 @@
 TformMsgLog* formMsgLog = nullptr;
 
 namespace {
-
-QFont FontPx(const char* family, int pixels)
-{
-    QFont f(family);
-    f.setPixelSize(pixels);
-    return f;
-}
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
@@ -102,7 +96,7 @@ TformMsgLog::TformMsgLog(QWidget* owner) : QDialog(owner), main_(formMain)
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(" Message Log");
-    setFont(FontPx("Arial", 15));
+    setFont(dialogsizing::PixelFont("Arial", 15));
     setGeometry(367, 225, 622, 432);
 
     auto* outer = new QVBoxLayout(this);
@@ -131,7 +125,7 @@ TformMsgLog::TformMsgLog(QWidget* owner) : QDialog(owner), main_(formMain)
     // not grow with them, which an item view's layout of every row does.
     viewMsgLog = new TLogListView(this);
     viewMsgLog->setObjectName("viewMsgLog");
-    viewMsgLog->setFont(FontPx("Courier New", 12));
+    viewMsgLog->setFont(dialogsizing::PixelFont("Courier New", 12));
     viewMsgLog->setRowHeight(15);
     viewMsgLog->setModel(lines);
     outer->addWidget(viewMsgLog, 1);

@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/Registry.h"
+#include "tools/DialogSizing.h"
 
 #include <QCloseEvent>
 #include <QListWidget>
@@ -20,16 +21,7 @@
 TformReadConfig* formReadConfig = nullptr;
 
 namespace {
-
 const char* const kProductKey = "\\Software\\Drosen\\KVT Config Tool";
-
-QFont ArialPx(int px)
-{
-    QFont font("Arial");
-    font.setPixelSize(px);
-    return font;
-}
-
 } // namespace
 
 TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window), owner_(owner)
@@ -37,7 +29,7 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     setObjectName("formReadConfig");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(" Read Configuration");
-    setFont(ArialPx(15));
+    setFont(dialogsizing::PixelFont("Arial", 15));
     resize(535, 439);
     // Whatever place the settings hold, the window stays big enough to be seen.
     setMinimumSize(160, 100);
@@ -48,7 +40,7 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     Panel1 = new QWidget(this);
     Panel1->setObjectName("Panel1");
     Panel1->setFixedHeight(48);
-    Panel1->setFont(ArialPx(13));
+    Panel1->setFont(dialogsizing::PixelFont("Arial", 13));
     auto button = [this](const char* name, const char* caption, int left) {
         auto* b = new QPushButton(QString::fromUtf8(caption), Panel1);
         b->setObjectName(name);
@@ -63,7 +55,7 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     btnAbort->hide();
     boxResults = new QListWidget(this);
     boxResults->setObjectName("boxResults");
-    boxResults->setFont(ArialPx(15));
+    boxResults->setFont(dialogsizing::PixelFont("Arial", 15));
     boxResults->setUniformItemSizes(true);
     boxResults->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(Panel1);
