@@ -8,6 +8,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "tools/DialogSizing.h"
 #include "tools/LogListView.h"
+#include "tools/ToolWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -236,12 +237,5 @@ void ApplyMessageLogOption(TformMain* form) { form->menuMessageLog->setVisible((
 
 void TformMain::menuMessageLogClick()
 {
-    if (!formMsgLog) {
-        formMsgLog = new TformMsgLog(this);
-        formMsgLog->show();
-        return;
-    }
-    formMsgLog->show();
-    formMsgLog->raise();
-    formMsgLog->activateWindow();
+    ShowToolWindow(formMsgLog, this);
 }

@@ -9,6 +9,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "platform/Registry.h"
 #include "tools/DialogSizing.h"
+#include "tools/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QListWidget>
@@ -281,12 +282,5 @@ void ReadConfigEnableRead(TformReadConfig* form, bool enable) { form->btnRead->s
 
 void TformMain::menuReadConfigClick()
 {
-    if (!formReadConfig) {
-        formReadConfig = new TformReadConfig(this);
-        formReadConfig->show();
-        return;
-    }
-    formReadConfig->show();
-    formReadConfig->raise();
-    formReadConfig->activateWindow();
+    ShowToolWindow(formReadConfig, this);
 }

@@ -8,6 +8,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "tools/DialogSizing.h"
 #include "tools/MultiRowTabs.h"
+#include "tools/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -318,12 +319,5 @@ void DebugLogsEnableReads(TformDebugLogs* form, bool enable) { DebugLogsEnableCo
 // The Tools menu entry: one window at a time, brought to the front when it exists.
 void TformMain::menuViewLogsClick()
 {
-    if (!formDebugLogs) {
-        formDebugLogs = new TformDebugLogs(this);
-        formDebugLogs->show();
-        return;
-    }
-    formDebugLogs->show();
-    formDebugLogs->raise();
-    formDebugLogs->activateWindow();
+    ShowToolWindow(formDebugLogs, this);
 }
