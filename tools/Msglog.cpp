@@ -3,8 +3,6 @@
 #include "app/Languages.h"
 #include "app/Main.h"
 #include "link/Serial.h"
-#include "platform/AtomicFile.h"
-#include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
 #include "tools/DialogSizing.h"
 #include "tools/LogListView.h"
@@ -16,7 +14,6 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstring>
 
 TformMsgLog* formMsgLog = nullptr;
 
@@ -193,14 +190,8 @@ void TformMsgLog::btnClearClick() { lines->Clear(); }
 void TformMsgLog::btnSaveClick()
 {
     const auto chosen = platform::SaveDialog(dialogSave);
-    if (!chosen)
-        return;
-    if (const platform::AtomicWriteError failed = platform::WriteFileAtomically(chosen->path, lines->Text())) {
-        platform::MessageBeep(platform::MB_ICONHAND);
-        platform::MessageDlg("The message log could not be saved to " + chosen->path + ": " + failed.StepText() +
-                                 ": " + std::strerror(failed.error) + ".\nThe file was not changed.",
-                             platform::MsgDlgType::Error, platform::mbOK);
-    }
+    if (chosen)
+        SaveText(chosen->path, lines->Text(), "The message log");
 }
 
 // ============================================================== the frame layer's entry

@@ -3,7 +3,6 @@
 #include "app/Languages.h"
 #include "app/Main.h"
 #include "link/Requests.h"
-#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
@@ -16,7 +15,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cstring>
 #include <ctime>
 
 TformReadConfig* formReadConfig = nullptr;
@@ -172,12 +170,7 @@ void TformReadConfig::btnSaveClick()
     std::string text;
     for (const std::string& line : Lines())
         text += line + "\n";
-    if (const platform::AtomicWriteError failed = platform::WriteFileAtomically(chosen->path, text)) {
-        platform::MessageBeep(platform::MB_ICONHAND);
-        platform::MessageDlg("The report could not be saved to " + chosen->path + ": " + failed.StepText() + ": " +
-                                 std::strerror(failed.error) + ".\nThe file was not changed.",
-                             platform::MsgDlgType::Error, platform::mbOK);
-    }
+    SaveText(chosen->path, text, "The report");
 }
 
 void TformReadConfig::closeEvent(QCloseEvent* event)
