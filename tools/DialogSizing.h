@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFont>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QWidget>
@@ -68,6 +69,15 @@ W* Make(QWidget* parent, const char* name, int x, int y)
     w->setObjectName(name);
     w->move(x, y);
     return w;
+}
+
+// A label showing `text`, sized to it.
+inline QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const QString& text = {})
+{
+    auto* label = Make<QLabel>(parent, name, x, y);
+    label->setText(text);
+    label->adjustSize();
+    return label;
 }
 
 // A fixed-size dialog's window: a title and close box only.
