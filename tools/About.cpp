@@ -39,14 +39,6 @@ constexpr const char* kLicence =
     "Check every repeater's configuration on site before leaving it\n"
     "in service.\n";
 
-QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    return label;
-}
-
 QPixmap DrawLogo(QSize size, const QColor& top, const QColor& bottom, const QString& text)
 {
     QPixmap pixmap(size);
@@ -82,8 +74,7 @@ QPixmap GroupLogo(QSize size)
 TformAbout::TformAbout(TformMain* owner) : QDialog(owner), form_(owner)
 {
     setObjectName("formAbout");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialogsizing::SetFixedDialogFlags(this);
     setWindowIcon(MakerLogo(QSize(32, 32)));
     dialogsizing::SetPixelSize(this, 13);
 
@@ -91,12 +82,12 @@ TformAbout::TformAbout(TformMain* owner) : QDialog(owner), form_(owner)
     Panel4->setObjectName("Panel4");
     Panel4->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel4->setGeometry(kBorderWidth, kBorderWidth, kPanelWidth, 133);
-    labelVersion = MakeLabel(Panel4, "labelVersion", 8, 8);
-    labelLanguageVersion = MakeLabel(Panel4, "labelLanguageVersion", 8, 28);
-    Label2 = MakeLabel(Panel4, "Label2", 8, 48);
+    labelVersion = dialogsizing::Make<QLabel>(Panel4, "labelVersion", 8, 8);
+    labelLanguageVersion = dialogsizing::Make<QLabel>(Panel4, "labelLanguageVersion", 8, 28);
+    Label2 = dialogsizing::Make<QLabel>(Panel4, "Label2", 8, 48);
     Label2->setText(kFixedLine);
     Label2->adjustSize();
-    imageDrosenLogo = MakeLabel(Panel4, "imageDrosenLogo", 342, 10);
+    imageDrosenLogo = dialogsizing::Make<QLabel>(Panel4, "imageDrosenLogo", 342, 10);
     imageDrosenLogo->resize(98, 114);
     imageDrosenLogo->setPixmap(MakerLogo(imageDrosenLogo->size()));
     imageDrosenLogo->setToolTip("Double-click for the contact details");

@@ -9,20 +9,13 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+using dialogsizing::MakeLabel;
+
 TformAuthor* formAuthor = nullptr;
 
 namespace {
 constexpr int kClientWidth = 479;
 constexpr int kClientHeight = 282;
-
-QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 void SetUnderline(QLabel* label, bool on)
 {

@@ -1,13 +1,14 @@
 #pragma once
-// What the small dialogs share: their frame, pages and OK/Cancel pair, and
-// the sizing rules that make their buttons and boxes as wide as the captions
-// of the current language need.
+// What the small dialogs and tool windows share: their fonts, frame, pages
+// and OK/Cancel pair, and the sizing rules that make their buttons and boxes
+// as wide as the captions of the current language need.
 #include "app/Languages.h"
 #include "platform/ExceptionDisplay.h"
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QFont>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QWidget>
@@ -21,6 +22,13 @@ inline void SetPixelSize(QWidget* widget, int px)
     QFont font = widget->font();
     font.setPixelSize(px);
     widget->setFont(font);
+}
+
+inline QFont PixelFont(const char* family, int px)
+{
+    QFont font(family);
+    font.setPixelSize(px);
+    return font;
 }
 
 inline void SetWidth(QWidget* widget, int width)
@@ -63,13 +71,28 @@ W* Make(QWidget* parent, const char* name, int x, int y)
     return w;
 }
 
+// A label showing `text`, sized to it.
+inline QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const QString& text = {})
+{
+    auto* label = Make<QLabel>(parent, name, x, y);
+    label->setText(text);
+    label->adjustSize();
+    return label;
+}
+
+// A fixed-size dialog's window: a title and close box only.
+inline void SetFixedDialogFlags(QDialog* dialog)
+{
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
+
 // A fixed-size dialog with a title and close box only, in 13 pixel text, and
 // the client area `border` in from its edges that holds its controls.
 inline QWidget* MakeDialogFrame(QDialog* dialog, const char* name, int border, int clientWidth, int clientHeight)
 {
     dialog->setObjectName(name);
-    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    SetFixedDialogFlags(dialog);
     SetPixelSize(dialog, 13);
     auto* clientArea = new QWidget(dialog);
     clientArea->setObjectName("clientArea");

@@ -34,8 +34,7 @@ constexpr const char* kHistory =
 TformHistory::TformHistory(QWidget* owner) : QDialog(owner)
 {
     setObjectName("formHistory");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialogsizing::SetFixedDialogFlags(this);
     setWindowTitle("Version History Information");
     dialogsizing::SetPixelSize(this, 13);
 

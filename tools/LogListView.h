@@ -47,7 +47,6 @@ protected:
 private:
     int Rows() const;
     QString Text(int row) const;
-    int TextWidth(int row) const;
     int RowsInSight() const;
     void UpdateRanges();
     void UpdateRow(int row);

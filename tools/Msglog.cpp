@@ -3,10 +3,10 @@
 #include "app/Languages.h"
 #include "app/Main.h"
 #include "link/Serial.h"
-#include "platform/AtomicFile.h"
-#include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
+#include "tools/DialogSizing.h"
 #include "tools/LogListView.h"
+#include "tools/ToolWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -14,18 +14,10 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstring>
 
 TformMsgLog* formMsgLog = nullptr;
 
 namespace {
-
-QFont FontPx(const char* family, int pixels)
-{
-    QFont f(family);
-    f.setPixelSize(pixels);
-    return f;
-}
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
@@ -102,7 +94,7 @@ TformMsgLog::TformMsgLog(QWidget* owner) : QDialog(owner), main_(formMain)
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(" Message Log");
-    setFont(FontPx("Arial", 15));
+    setFont(dialogsizing::PixelFont("Arial", 15));
     setGeometry(367, 225, 622, 432);
 
     auto* outer = new QVBoxLayout(this);
@@ -131,7 +123,7 @@ TformMsgLog::TformMsgLog(QWidget* owner) : QDialog(owner), main_(formMain)
     // not grow with them, which an item view's layout of every row does.
     viewMsgLog = new TLogListView(this);
     viewMsgLog->setObjectName("viewMsgLog");
-    viewMsgLog->setFont(FontPx("Courier New", 12));
+    viewMsgLog->setFont(dialogsizing::PixelFont("Courier New", 12));
     viewMsgLog->setRowHeight(15);
     viewMsgLog->setModel(lines);
     outer->addWidget(viewMsgLog, 1);
@@ -198,14 +190,8 @@ void TformMsgLog::btnClearClick() { lines->Clear(); }
 void TformMsgLog::btnSaveClick()
 {
     const auto chosen = platform::SaveDialog(dialogSave);
-    if (!chosen)
-        return;
-    if (const platform::AtomicWriteError failed = platform::WriteFileAtomically(chosen->path, lines->Text())) {
-        platform::MessageBeep(platform::MB_ICONHAND);
-        platform::MessageDlg("The message log could not be saved to " + chosen->path + ": " + failed.StepText() +
-                                 ": " + std::strerror(failed.error) + ".\nThe file was not changed.",
-                             platform::MsgDlgType::Error, platform::mbOK);
-    }
+    if (chosen)
+        SaveText(chosen->path, lines->Text(), "The message log");
 }
 
 // ============================================================== the frame layer's entry
@@ -242,12 +228,5 @@ void ApplyMessageLogOption(TformMain* form) { form->menuMessageLog->setVisible((
 
 void TformMain::menuMessageLogClick()
 {
-    if (!formMsgLog) {
-        formMsgLog = new TformMsgLog(this);
-        formMsgLog->show();
-        return;
-    }
-    formMsgLog->show();
-    formMsgLog->raise();
-    formMsgLog->activateWindow();
+    ShowToolWindow(formMsgLog, this);
 }

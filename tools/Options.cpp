@@ -32,14 +32,6 @@ constexpr int kClientHeight = 341;
 constexpr const char* kAdminCode = "ketro";
 constexpr const char* kDistributorCode = "vombrel";
 
-QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const QString& text = {})
-{
-    auto* label = Make<QLabel>(parent, name, x, y);
-    label->setText(text);
-    label->adjustSize();
-    return label;
-}
-
 // Leading and trailing blanks and control characters (below 33) removed.
 QString StripControls(const QString& text)
 {

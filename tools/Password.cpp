@@ -19,8 +19,7 @@ constexpr int kClientHeight = 89;
 TformPassword::TformPassword(TformMain* owner) : QDialog(owner), form_(owner)
 {
     setObjectName("formPassword");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    SetFixedDialogFlags(this);
     SetPixelSize(this, 13);
     clientArea = new QWidget(this);
     clientArea->setObjectName("clientArea");

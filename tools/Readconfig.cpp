@@ -3,33 +3,24 @@
 #include "app/Languages.h"
 #include "app/Main.h"
 #include "link/Requests.h"
-#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/Registry.h"
+#include "tools/DialogSizing.h"
+#include "tools/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cstring>
 #include <ctime>
 
 TformReadConfig* formReadConfig = nullptr;
 
 namespace {
-
 const char* const kProductKey = "\\Software\\Drosen\\KVT Config Tool";
-
-QFont ArialPx(int px)
-{
-    QFont font("Arial");
-    font.setPixelSize(px);
-    return font;
-}
-
 } // namespace
 
 TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window), owner_(owner)
@@ -37,7 +28,7 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     setObjectName("formReadConfig");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(" Read Configuration");
-    setFont(ArialPx(15));
+    setFont(dialogsizing::PixelFont("Arial", 15));
     resize(535, 439);
     // Whatever place the settings hold, the window stays big enough to be seen.
     setMinimumSize(160, 100);
@@ -48,7 +39,7 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     Panel1 = new QWidget(this);
     Panel1->setObjectName("Panel1");
     Panel1->setFixedHeight(48);
-    Panel1->setFont(ArialPx(13));
+    Panel1->setFont(dialogsizing::PixelFont("Arial", 13));
     auto button = [this](const char* name, const char* caption, int left) {
         auto* b = new QPushButton(QString::fromUtf8(caption), Panel1);
         b->setObjectName(name);
@@ -63,7 +54,7 @@ TformReadConfig::TformReadConfig(TformMain* owner) : QWidget(owner, Qt::Window),
     btnAbort->hide();
     boxResults = new QListWidget(this);
     boxResults->setObjectName("boxResults");
-    boxResults->setFont(ArialPx(15));
+    boxResults->setFont(dialogsizing::PixelFont("Arial", 15));
     boxResults->setUniformItemSizes(true);
     boxResults->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(Panel1);
@@ -179,12 +170,7 @@ void TformReadConfig::btnSaveClick()
     std::string text;
     for (const std::string& line : Lines())
         text += line + "\n";
-    if (const platform::AtomicWriteError failed = platform::WriteFileAtomically(chosen->path, text)) {
-        platform::MessageBeep(platform::MB_ICONHAND);
-        platform::MessageDlg("The report could not be saved to " + chosen->path + ": " + failed.StepText() + ": " +
-                                 std::strerror(failed.error) + ".\nThe file was not changed.",
-                             platform::MsgDlgType::Error, platform::mbOK);
-    }
+    SaveText(chosen->path, text, "The report");
 }
 
 void TformReadConfig::closeEvent(QCloseEvent* event)
@@ -289,12 +275,5 @@ void ReadConfigEnableRead(TformReadConfig* form, bool enable) { form->btnRead->s
 
 void TformMain::menuReadConfigClick()
 {
-    if (!formReadConfig) {
-        formReadConfig = new TformReadConfig(this);
-        formReadConfig->show();
-        return;
-    }
-    formReadConfig->show();
-    formReadConfig->raise();
-    formReadConfig->activateWindow();
+    ShowToolWindow(formReadConfig, this);
 }

@@ -6,7 +6,9 @@
 #include "link/Serial.h"
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
+#include "tools/DialogSizing.h"
 #include "tools/MultiRowTabs.h"
+#include "tools/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -23,13 +25,6 @@
 TformDebugLogs* formDebugLogs = nullptr;
 
 namespace {
-
-QFont ArialPx(int pixels)
-{
-    QFont f("Arial");
-    f.setPixelSize(pixels);
-    return f;
-}
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -49,7 +44,7 @@ TformDebugLogs::TformDebugLogs(QWidget* owner) : QDialog(owner), main_(formMain)
 
     Panel1 = new QWidget(this);
     Panel1->setFixedHeight(48);
-    Panel1->setFont(ArialPx(13));
+    Panel1->setFont(dialogsizing::PixelFont("Arial", 13));
     btnReadAll = new QPushButton("&Read All", Panel1);
     btnReadAll->setObjectName("btnReadAll");
     btnReadAll->setGeometry(16, 9, 104, 30);
@@ -59,16 +54,16 @@ TformDebugLogs::TformDebugLogs(QWidget* owner) : QDialog(owner), main_(formMain)
     btnAbort->hide();
     // The two buttons and the label that measures their captions share one font.
     for (QPushButton* b : {btnReadAll, btnAbort})
-        b->setFont(ArialPx(15));
+        b->setFont(dialogsizing::PixelFont("Arial", 15));
     textDummy = new QLabel("Dummy Text", Panel1);
-    textDummy->setFont(ArialPx(15));
+    textDummy->setFont(dialogsizing::PixelFont("Arial", 15));
     textDummy->hide();
     outer->addWidget(Panel1);
 
     // Tabs that do not fit in one row wrap into more rows: every tab stays in view.
     pageControl = new TMultiRowTabs(this);
     pageControl->setObjectName("pageControl");
-    pageControl->setFont(ArialPx(13));
+    pageControl->setFont(dialogsizing::PixelFont("Arial", 13));
     outer->addWidget(pageControl, 1);
 
     tabSummary = new QWidget();
@@ -324,12 +319,5 @@ void DebugLogsEnableReads(TformDebugLogs* form, bool enable) { DebugLogsEnableCo
 // The Tools menu entry: one window at a time, brought to the front when it exists.
 void TformMain::menuViewLogsClick()
 {
-    if (!formDebugLogs) {
-        formDebugLogs = new TformDebugLogs(this);
-        formDebugLogs->show();
-        return;
-    }
-    formDebugLogs->show();
-    formDebugLogs->raise();
-    formDebugLogs->activateWindow();
+    ShowToolWindow(formDebugLogs, this);
 }

@@ -5,6 +5,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "platform/Modal.h"
 #include "platform/Shell.h"
+#include "tools/DialogSizing.h"
 
 #include <QEvent>
 #include <QMouseEvent>
@@ -15,22 +16,14 @@ namespace {
 constexpr int kFontPx = 15;
 constexpr int kCheckFontPx = 13;
 constexpr int kBorderWidth = 8; // the client area's margin on every side
-
-void SetPixelSize(QWidget* widget, int px)
-{
-    QFont font = widget->font();
-    font.setPixelSize(px);
-    widget->setFont(font);
-}
 } // namespace
 
 TformRTFM::TformRTFM(TformMain* owner) : QDialog(owner), form_(owner)
 {
     setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    SetPixelSize(this, kFontPx);
-    SetPixelSize(checkNoShow, kCheckFontPx);
+    dialogsizing::SetFixedDialogFlags(this);
+    dialogsizing::SetPixelSize(this, kFontPx);
+    dialogsizing::SetPixelSize(checkNoShow, kCheckFontPx);
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this).pixmap(48, 48));
     labelUserGuide->hide();
     labelUserGuide->installEventFilter(this);
