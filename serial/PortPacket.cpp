@@ -64,8 +64,7 @@ void TComDataPacket::SetStartString(const std::string& value)
     if (value == startString_)
         return;
     startString_ = value;
-    if (!IsLoading())
-        EmptyBuffer();
+    RulesChanged();
 }
 
 void TComDataPacket::SetStopString(const std::string& value)
@@ -73,8 +72,7 @@ void TComDataPacket::SetStopString(const std::string& value)
     if (value == stopString_)
         return;
     stopString_ = value;
-    if (!IsLoading())
-        EmptyBuffer();
+    RulesChanged();
 }
 
 void TComDataPacket::SetSize(int32_t value)
@@ -82,8 +80,7 @@ void TComDataPacket::SetSize(int32_t value)
     if (value == size_)
         return;
     size_ = value;
-    if (!IsLoading())
-        EmptyBuffer();
+    RulesChanged();
 }
 
 void TComDataPacket::SetCaseInsensitive(bool value)
@@ -91,8 +88,18 @@ void TComDataPacket::SetCaseInsensitive(bool value)
     if (value == caseInsensitive_)
         return;
     caseInsensitive_ = value;
-    if (!IsLoading())
-        EmptyBuffer();
+    RulesChanged();
+}
+
+void TComDataPacket::RulesChanged()
+{
+    if (IsLoading())
+        return;
+    // A packet begun under the old rules is not continued under the new ones,
+    // even when nothing of it is buffered yet (no start string: a packet
+    // begins right after the last one).
+    inPacket_ = false;
+    EmptyBuffer();
 }
 
 void TComDataPacket::RxBuf(QObject*, const void* Buffer, int32_t Count)

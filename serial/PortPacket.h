@@ -59,6 +59,8 @@ protected:
 private:
     void RxBuf(QObject* Sender, const void* Buffer, int32_t Count);
     bool ValidStop() const;
+    // What a change of the start, stop, size or case rule does.
+    void RulesChanged();
     std::string Upper(const std::string& Str) const;
     // One pass over the buffer: true when a packet was given out and what is
     // left must be looked at again.

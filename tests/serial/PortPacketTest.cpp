@@ -152,6 +152,18 @@ TEST(PacketCutter, ChangingARuleDiscardsTheBufferExceptWhileLoading)
     packet.SetIncludeStrings(true);
     packet.SetMaxBufferSize(5);
     EXPECT_EQ(packet.Buffer(), "z") << "these two are only stored";
+
+    // Without a start string the next packet begins right after a packet, with
+    // nothing buffered; a new rule ends it all the same.
+    TComDataPacket fresh;
+    Recorder log;
+    log.Attach(fresh);
+    fresh.SetStopString(">");
+    fresh.AddData("ab>");
+    fresh.SetStartString("<");
+    EXPECT_FALSE(fresh.InPacket());
+    fresh.AddData("xx<cd>");
+    EXPECT_EQ(log.events, (Events{"P:ab", "D:xx", "P:cd"}));
 }
 
 TEST(PacketCutter, FullBufferIsDiscardedEvenWhenAHandlerRaised)
@@ -249,6 +261,16 @@ TEST_F(PacketOnPort, CutsWhatTheFarEndSendsAndTakesTheDataFromOnRxChar)
     pty.Write(std::string("<e>"));
     ASSERT_TRUE(ServeUntil([&] { return rxChar > 0; }));
     EXPECT_EQ(rec.events.size(), 4u);
+
+    // Destroyed while bound: no received data reaches the freed packet.
+    auto bound = std::make_unique<TComDataPacket>();
+    bound->SetStopString(">");
+    bound->SetComPort(&port);
+    bound.reset();
+    EXPECT_TRUE(port.TriggersOnRxChar());
+    rxChar = 0;
+    pty.Write(std::string("<f>"));
+    ASSERT_TRUE(ServeUntil([&] { return rxChar > 0; }));
 }
 
 TEST_F(PacketOnPort, FixedSizeAndAHandlerFailureShownByTheEventGuard)
