@@ -65,6 +65,8 @@ void TComSetupFrm::showEvent(QShowEvent* event)
 
 void EditComPort(TCustomComPort* port)
 {
+    if (!port)
+        return;
     TComSetupFrm form;
     const std::vector<TComComboBox*> pickers = form.Pickers();
     for (TComComboBox* picker : pickers)
@@ -75,8 +77,13 @@ void EditComPort(TCustomComPort* port)
         return;
     port->BeginUpdate();
     try {
+        // A picker with nothing chosen (the port's value is not among those
+        // listed: a pseudo-terminal, a full path, a Bluetooth port that is
+        // away) leaves its setting as it is; an empty name would close the
+        // port and lose it.
         for (TComComboBox* picker : pickers)
-            picker->ApplySettings();
+            if (picker->ItemIndex() > -1)
+                picker->ApplySettings();
     } catch (...) {
         // The bracket is closed whatever a setter raised; its own failure is
         // less telling than the setter's, so the setter's goes on.

@@ -45,5 +45,5 @@ private:
 };
 
 // Shows the dialog for `port`; on OK writes the choices to it in one update
-// bracket, so an open port is reconfigured once.
+// bracket, so an open port is reconfigured once. No port: nothing is shown.
 void EditComPort(TCustomComPort* port);

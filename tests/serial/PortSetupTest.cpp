@@ -20,11 +20,13 @@
 namespace {
 
 // A port that counts full reconfigurations. Its listed name "ttyUSB1" stands
-// for the pseudo-terminal given, so the dialog can find an open port in its list.
+// for the pseudo-terminal given, so the dialog can find an open port in its
+// list; with `missing`, "ttyUSB0" names a device that does not exist.
 class CountingPort : public TComPort {
 public:
     int setups = 0;
     std::string device;
+    bool missing = false;
     void SetupComPort() override
     {
         ++setups;
@@ -35,6 +37,8 @@ public:
         const std::string name = Port();
         if (QString::fromStdString(name).compare("ttyUSB1", Qt::CaseInsensitive) == 0 && !device.empty())
             SetPort(device); // not open yet: only stored
+        if (missing && name == "ttyUSB0")
+            SetPort("/nonexistent/ttyUSB0");
         try {
             TComPort::CreateHandle();
         } catch (...) {
@@ -205,7 +209,7 @@ TEST_F(PortSetup, CancelEscapeAndTheCloseBoxTouchNothing)
     }
 }
 
-TEST_F(PortSetup, OkWithAnUnlistedPortWritesTheEmptyNameFirstAndTheFailureReachesTheCaller)
+TEST_F(PortSetup, OkWithAnUnlistedPortKeepsItAndAFailureReachesTheCaller)
 {
     Pty pty;
     CountingPort port;
@@ -216,15 +220,26 @@ TEST_F(PortSetup, OkWithAnUnlistedPortWritesTheEmptyNameFirstAndTheFailureReache
         Choose(form.Combo2, "300");
         QTest::keyClick(form.Combo2, Qt::Key_Return); // the default button
     });
+    EditComPort(&port);
+    EXPECT_EQ(port.Port(), pty.SlavePath()) << "nothing chosen: the port is kept";
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(DeviceSpeed(pty.SlavePath()), B300);
+
+    port.missing = true;
+    Drive([&](TComSetupFrm& form) {
+        Choose(form.Combo1, "ttyUSB0");
+        Choose(form.Combo2, "1200");
+        QTest::keyClick(form.Combo2, Qt::Key_Return);
+    });
     try {
         EditComPort(&port);
         ADD_FAILURE() << "no exception";
     } catch (const EComPort& e) {
         EXPECT_EQ(e.Code(), 1);
     }
-    EXPECT_EQ(port.Port(), "");
+    EXPECT_EQ(port.Port(), "ttyUSB0");
     EXPECT_FALSE(port.Connected());
-    EXPECT_EQ(port.BaudRate(), br9600) << "the port name goes first; nothing after it was written";
+    EXPECT_EQ(port.BaudRate(), br300) << "the port name goes first; nothing after it was written";
     // The bracket was closed all the same: a setter applies at once again.
     port.SetPort(pty.SlavePath());
     port.Open();
@@ -234,6 +249,9 @@ TEST_F(PortSetup, OkWithAnUnlistedPortWritesTheEmptyNameFirstAndTheFailureReache
 
 TEST_F(PortSetup, ThePortsShowSetupDialogOpensIt)
 {
+    Drive([&](TComSetupFrm& form) { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+    EditComPort(nullptr);
+    EXPECT_EQ(seen, nullptr) << "no port: nothing is shown";
     TComPort port;
     port.SetPort("ttyUSB0");
     Drive([&](TComSetupFrm& form) {
