@@ -192,7 +192,8 @@ TCustomComTerminal::TCustomComTerminal(QWidget* parent) : QAbstractScrollArea(pa
     resize(400, 250);
     ResetAttributes();
     savedAttr_ = attr_;
-    CreateEscapeCodes();
+    // The escape codes wait for the first use (see Codes), so that a handler
+    // set after construction is asked for the first emulation too.
     buffer_.Init();
     UpdateScrollRange();
 }
@@ -285,8 +286,20 @@ void TCustomComTerminal::SetEmulation(TTermEmulation Value)
     if (Value == emulation_)
         return;
     emulation_ = Value;
-    escapeCodes_.reset();
-    CreateEscapeCodes();
+    // Before the first use only stored: the first use creates them.
+    if (escapeCodesReady_) {
+        escapeCodes_.reset();
+        CreateEscapeCodes();
+    }
+}
+
+TEscapeCodes* TCustomComTerminal::Codes()
+{
+    if (!escapeCodesReady_) {
+        escapeCodesReady_ = true; // first: a handler may already write to us
+        CreateEscapeCodes();
+    }
+    return escapeCodes_.get();
 }
 
 void TCustomComTerminal::CreateEscapeCodes()
@@ -382,8 +395,11 @@ void TCustomComTerminal::UpdateScrollRange()
     for (int pass = 0; pass < 2; ++pass) {
         const int visibleColumns = viewport()->width() / charWidth_;
         const int visibleRows = viewport()->height() / charHeight_;
-        horizontalScrollBar()->setRange(0, std::max(0, columns_ - visibleColumns));
-        verticalScrollBar()->setRange(0, std::max(0, rows_ - visibleRows));
+        // A bar not in use has no range, or the wheel would still scroll it.
+        const bool horizontal = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
+        const bool vertical = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
+        horizontalScrollBar()->setRange(0, horizontal ? std::max(0, columns_ - visibleColumns) : 0);
+        verticalScrollBar()->setRange(0, vertical ? std::max(0, rows_ - visibleRows) : 0);
         horizontalScrollBar()->setSingleStep(1);
         verticalScrollBar()->setSingleStep(1);
         // A page is the client height in cells, for both bars.
@@ -578,7 +594,7 @@ void TCustomComTerminal::Write(const void* Buffer, int32_t Size)
     const auto* bytes = static_cast<const char*>(Buffer);
     for (int32_t i = 0; i < Size; ++i) {
         // Looked up for every byte: a handler may change the emulation.
-        TEscapeCodes* codes = escapeCodes_.get();
+        TEscapeCodes* codes = Codes();
         if (!codes) {
             PutChar(bytes[i]);
             continue;
@@ -601,7 +617,7 @@ void TCustomComTerminal::Write(const void* Buffer, int32_t Size)
 
 void TCustomComTerminal::WriteEscCode(TEscapeCode ACode, const TStrings& AParams)
 {
-    if (escapeCodes_) {
+    if (Codes()) {
         WriteScope scope(writeDepth_, [this] { FlushDirty(); });
         PutEscapeCode(ACode, AParams);
     }
@@ -806,7 +822,7 @@ void TCustomComTerminal::SendChar(char Ch)
 
 void TCustomComTerminal::SendCode(TEscapeCode Code, const TStrings* AParams)
 {
-    if (!Connected() || !escapeCodes_)
+    if (!Connected() || !Codes())
         return;
     const std::string text = escapeCodes_->EscCodeToStr(Code, AParams);
     if (!text.empty())
@@ -819,7 +835,7 @@ void TCustomComTerminal::SendCode(TEscapeCode Code, const TStrings* AParams)
 
 void TCustomComTerminal::SendCodeNoEcho(TEscapeCode Code, const TStrings* AParams)
 {
-    if (!Connected() || !escapeCodes_)
+    if (!Connected() || !Codes())
         return;
     const std::string text = escapeCodes_->EscCodeToStr(Code, AParams);
     if (!text.empty())

@@ -124,7 +124,8 @@ public:
     void SetConnected(bool Value);
 
     TComTermBuffer& Buffer() { return buffer_; }
-    TEscapeCodes* EscapeCodes() const { return escapeCodes_.get(); }
+    // The parser in use; created at the first use of the terminal.
+    TEscapeCodes* EscapeCodes() { return Codes(); }
     QPoint CaretPos() const { return caretPos_; }
     QPoint TopLeft() const { return topLeft_; }
     int CharWidth() const { return charWidth_; }
@@ -170,6 +171,8 @@ protected:
     void SetAttributes(const TStrings& AParams);
     void SetMode(const TStrings& AParams, bool OnOff);
     void CreateEscapeCodes();
+    // The parser, created by the first call (the control is in use from then).
+    TEscapeCodes* Codes();
     bool CalculateMetrics();
     void AdjustSize();
     void UpdateScrollRange();
@@ -226,6 +229,7 @@ private:
     Attributes savedAttr_;
     TComTermBuffer buffer_ {this};
     std::unique_ptr<TEscapeCodes> escapeCodes_;
+    bool escapeCodesReady_ = false; // created once; from then an emulation change replaces them
     bool appCursorKeys_ = false;
     int writeDepth_ = 0; // inside Write: cell changes are gathered and shown once
     QRect dirty_;        // cells changed since the last flush

@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -138,9 +140,11 @@ TEST(Terminal, ControlCharactersMoveTheCaret)
     EXPECT_EQ(t.CaretPos(), At(4, 3));
     t.WriteStr("\r\b\b");
     EXPECT_EQ(t.CaretPos(), At(1, 3)) << "never left of column 1";
+    t.WriteStr("\t\t");
+    EXPECT_EQ(t.CaretPos(), At(17, 3)) << "from a stop to the next one";
     // A tab with no stop ahead stays.
     t.Buffer().ClearAllTabs();
-    t.WriteStr("\t");
+    t.WriteStr("\r\t");
     EXPECT_EQ(t.CaretPos(), At(1, 3));
 }
 
@@ -191,6 +195,16 @@ TEST(Terminal, EscapeCodesCarriedOut)
     t.WriteStr("\x1b#8");
     EXPECT_EQ(RowText(t, 24), std::string(80, 'E'));
     EXPECT_EQ(t.Buffer().GetChar(80, 24).FrontColor, clWhite);
+
+    // A reverse line feed on the first row scrolls the screen down.
+    t.ClearScreen();
+    t.SetEmulation(teVT52);
+    t.WriteStr("top\x1bI");
+    EXPECT_EQ(RowText(t, 1, 4), "....");
+    EXPECT_EQ(RowText(t, 2, 4), "top.");
+    EXPECT_EQ(t.CaretPos(), At(4, 1));
+    t.WriteStr("\x1b" "B\x1bI");
+    EXPECT_EQ(RowText(t, 2, 4), "top.") << "below it only the caret moves";
 }
 
 TEST(Terminal, AttributesGiveTheCellColours)
@@ -276,6 +290,17 @@ TEST(Terminal, ReceivedTextPassesThroughTheOptionsAndEvents)
     t.SetEmulation(teVT100orANSI);
     t.SetEmulation(teNone);
     EXPECT_NE(dynamic_cast<TEscapeCodesVT52*>(t.EscapeCodes()), nullptr);
+
+    // A handler set after construction is asked for the first emulation too.
+    TComTerminal fresh;
+    int asked = 0;
+    fresh.OnGetEscapeCodes = [&](QObject*, std::unique_ptr<TEscapeCodes>& codes) {
+        ++asked;
+        codes = std::make_unique<TEscapeCodesVT52>();
+    };
+    fresh.WriteStr("\x1bY%*V");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(fresh.Buffer().GetChar(11, 6).Ch, 'V');
 }
 
 TEST(Terminal, InputSplitAtEveryByteGivesTheSameScreen)
@@ -489,6 +514,76 @@ TEST(TerminalPaint, AScrolledViewShowsTheFarCellsAndNothingBeyond)
     EXPECT_EQ(Pixel(t, QPoint(79 * cw + 1, 23 * ch + 1)), QColor(Qt::black));
 }
 
+namespace {
+
+// The centre of a scroll bar's thumb, where a user grabs it.
+QPoint Thumb(QScrollBar* bar)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).center();
+}
+
+void Wheel(TCustomComTerminal& t, QPoint angle)
+{
+    const QPoint at = t.viewport()->rect().center();
+    QWheelEvent wheel(at, t.viewport()->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(t.viewport(), &wheel);
+}
+
+} // namespace
+
+TEST(TerminalScroll, OnlyBarsInUseScrollAndTheThumbIsFollowedOnlyWithSmoothScroll)
+{
+    TComTerminal t;
+    t.resize(120, 90);
+    t.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&t));
+    QScrollBar* h = t.horizontalScrollBar();
+    QScrollBar* v = t.verticalScrollBar();
+    // A page is the client height in cells, for both bars.
+    EXPECT_EQ(h->pageStep(), t.viewport()->height() / t.CharWidth());
+    EXPECT_EQ(v->pageStep(), t.viewport()->height() / t.CharHeight());
+    QTest::mouseClick(v, Qt::LeftButton, {}, QPoint(v->width() / 2, Thumb(v).y() + v->height() / 3));
+    EXPECT_EQ(t.TopLeft().y(), 1 + v->pageStep());
+    QTest::mouseClick(h, Qt::LeftButton, {}, QPoint(Thumb(h).x() + h->width() / 3, h->height() / 2));
+    EXPECT_EQ(t.TopLeft().x(), 1 + h->pageStep());
+
+    for (bool smooth : {false, true}) {
+        t.SetSmoothScroll(smooth);
+        v->setValue(0);
+        const int before = t.TopLeft().y();
+        const QPoint grab = Thumb(v);
+        QTest::mousePress(v, Qt::LeftButton, {}, grab);
+        QMouseEvent drag(QEvent::MouseMove, grab + QPoint(0, 6), v->mapToGlobal(grab + QPoint(0, 6)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(v, &drag);
+        EXPECT_EQ(t.TopLeft().y() != before, smooth) << "while the thumb is dragged, smooth " << smooth;
+        QTest::mouseRelease(v, Qt::LeftButton, {}, grab + QPoint(0, 6));
+        EXPECT_GT(t.TopLeft().y(), before) << "let go, smooth " << smooth;
+    }
+
+    for (TScrollStyle style : {ssNone, ssVertical, ssHorizontal}) {
+        t.SetScrollBars(style);
+        EXPECT_EQ(t.TopLeft(), QPoint(1, 1)) << int(style);
+        Wheel(t, QPoint(0, -120));
+        Wheel(t, QPoint(-120, 0));
+        EXPECT_EQ(t.TopLeft().x() > 1, style == ssHorizontal) << "only a bar in use scrolls, " << int(style);
+        EXPECT_EQ(t.TopLeft().y() > 1, style == ssVertical) << int(style);
+        h->setValue(0);
+        v->setValue(0);
+    }
+}
+
 TEST(TerminalFont, AProportionalFontIsReplacedAndLosesItsUnderline)
 {
     TComTerminal t;
@@ -603,6 +698,23 @@ TEST(TerminalSetup, OkAppliesEverySettingAndCancelNone)
     EXPECT_NE(dynamic_cast<TEscapeCodesVT52*>(t.EscapeCodes()), nullptr) << "a new parser at once";
     EXPECT_EQ(t.ArrowKeys, akWindows);
     EXPECT_EQ(RowText(t, 1, 4), "keep") << "the same size keeps the screen";
+}
+
+TEST(TerminalSetup, EachBoxSetsItsOwnFlag)
+{
+    QCheckBox* TComTrmSetForm::*const boxes[] = {&TComTrmSetForm::CheckBox1, &TComTrmSetForm::CheckBox2,
+                                                 &TComTrmSetForm::CheckBox3, &TComTrmSetForm::CheckBox4,
+                                                 &TComTrmSetForm::CheckBox5};
+    bool TCustomComTerminal::*const flags[] = {&TCustomComTerminal::LocalEcho, &TCustomComTerminal::SendLF,
+                                               &TCustomComTerminal::WrapLines, &TCustomComTerminal::Force7Bit,
+                                               &TCustomComTerminal::AppendLF};
+    for (size_t i = 0; i < 5; ++i) {
+        TComTerminal t;
+        DialogDriver driver([&](TComTrmSetForm& f) { QTest::keyClick(f.*boxes[i], Qt::Key_Space); });
+        EditComTerminal(&t);
+        for (size_t j = 0; j < 5; ++j)
+            EXPECT_EQ(t.*flags[j], i == j) << "box " << i + 1 << ", flag " << j;
+    }
 }
 
 TEST(TerminalSetup, SizeTextsAreClampedOrDefaultedAndAChangeClears)
