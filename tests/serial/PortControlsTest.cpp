@@ -287,6 +287,12 @@ TEST(PortPickers, ADestroyedPortIsForgottenAndTheFirstItemSelected)
     EXPECT_EQ(group.ItemIndex(), 0);
     box.ApplySettings(); // nothing to write to, nothing happens
     group.ApplySettings();
+    group.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&group));
+    ClickRadio(group, 0);
+    EXPECT_EQ(group.Selector().BaudRate, br38400) << "item 0 is the chosen one now: clicking it is no change";
+    ClickRadio(group, 1);
+    EXPECT_EQ(group.Selector().BaudRate, br110);
 
     TComPort other;
     box.SetComPort(&other);

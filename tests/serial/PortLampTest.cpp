@@ -1,15 +1,19 @@
 // The signal lamp: its pictures and painting, the state rules, following a
 // port's signals (also a real port's receive and transmit activity), rings.
 #include "platform/Clock.h"
+#include "platform/CommKernel.h"
 #include "platform/ExceptionDisplay.h"
 #include "serial/PortLamp.h"
 #include "support/Pty.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -218,6 +222,44 @@ TEST_F(LampOnPort, ConnectionLampFollowsOpenCloseAndTheDestroyedPort)
     EXPECT_EQ(lamp.ComPort(), nullptr);
     EXPECT_EQ(lamp.State(), lsOff);
     lamp.SetState(lsOn); // unbound again: the application may switch it
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(LampOnPort, ModemLineLampsAreLitFromTheLinesAndEachFollowsItsOwn)
+{
+    // A pseudo-terminal has no modem lines: the kernel's answer stands in.
+    namespace comm = platform::comm;
+    std::atomic<int> lines = TIOCM_CTS | TIOCM_CAR;
+    const comm::KernelCalls real = comm::Kernel();
+    comm::Kernel().modemLines = [&lines](int, int* out) {
+        *out = lines;
+        return 0;
+    };
+    const auto restore = qScopeGuard([&] {
+        port.Close();
+        comm::Kernel() = real;
+    });
+    TComLed cts, dsr, rlsd;
+    cts.SetLedSignal(lsCTS);
+    dsr.SetLedSignal(lsDSR);
+    rlsd.SetLedSignal(lsRLSD);
+    port.Open();
+    for (TComLed* lamp : {&cts, &dsr, &rlsd})
+        lamp->SetComPort(&port);
+    EXPECT_EQ(cts.State(), lsOn);
+    EXPECT_EQ(dsr.State(), lsOff);
+    EXPECT_EQ(rlsd.State(), lsOn);
+    lines = TIOCM_DSR;
+    ASSERT_TRUE(ServeUntil([&] { return dsr.State() == lsOn && cts.State() == lsOff && rlsd.State() == lsOff; }));
+
+    // Going away is no state change the application hears of.
+    auto bound = std::make_unique<TComLed>();
+    bound->SetLedSignal(lsDSR);
+    bound->SetComPort(&port);
+    StateLog log;
+    log.Attach(*bound);
+    bound.reset();
+    EXPECT_TRUE(log.states.empty());
     EXPECT_TRUE(shown.empty());
 }
 

@@ -97,6 +97,12 @@ TEST_F(TerminalOnPty, TypedKeysReachThePeerOnlyWhileThePortIsOpen)
     QTest::keyClicks(&terminal, "ok");
     EXPECT_EQ(Answer(std::string("ok")), "ok");
     EXPECT_EQ(Row(1, 3), "ok.") << "echoed";
+    pty.Write(std::string("\x1b[?1l"));
+    ASSERT_TRUE(ServeUntil([&] { return !terminal.AppCursorKeys(); }));
+    QTest::keyClick(&terminal, Qt::Key_Return);
+    QTest::keyClick(&terminal, Qt::Key_Right);
+    EXPECT_EQ(Answer(std::string("\r\n\x1b[C")), "\r\n\x1b[C");
+    EXPECT_EQ(terminal.CaretPos(), QPoint(2, 2)) << "the LF after the CR and the cursor code are echoed too";
 
     port.Close();
     EXPECT_FALSE(terminal.Connected());
