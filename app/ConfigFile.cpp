@@ -13,7 +13,10 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTreeWidget>
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 const char* const kConfigSection = "Config";
 const char* const kConfigFileFilter = "Vantelox SMS Repeater files (*.kvt)|*.kvt|All files|*.*";
@@ -83,13 +86,28 @@ ConfigValue Index(const char* key, Combo combo)
             }};
 }
 
+// setText cuts a text to the edit's maximum length, which is meant for
+// typing: a loaded value keeps its whole text, so that validation sees what
+// the store held. While the text is longer than the limit, the limit is
+// raised to its length, so typing still cannot make it longer.
+void PutWholeText(QLineEdit* edit, const QString& text)
+{
+    static const char* const kTypingLimit = "typingLimit";
+    if (!edit->property(kTypingLimit).isValid()) {
+        edit->setProperty(kTypingLimit, edit->maxLength());
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& now) {
+            edit->setMaxLength(std::max(int(now.size()), edit->property(kTypingLimit).toInt()));
+        });
+    }
+    const QSignalBlocker quiet(edit);
+    edit->setMaxLength(std::max(int(text.size()), edit->property(kTypingLimit).toInt()));
+    edit->setText(text);
+}
+
 ConfigValue EditText(const char* key, Edit edit)
 {
     return {key, T::Text, [edit](TformMain* f) { return Text((f->*edit)->text()); },
-            [edit](TformMain* f, const ConfigDatum& d) {
-                const QSignalBlocker quiet(f->*edit);
-                (f->*edit)->setText(QString::fromStdString(d.text));
-            }};
+            [edit](TformMain* f, const ConfigDatum& d) { PutWholeText(f->*edit, QString::fromStdString(d.text)); }};
 }
 
 // A telephone combo's edit field; its list is the telephone book.
@@ -98,8 +116,64 @@ ConfigValue ComboText(const char* key, Combo combo)
     return {key, T::Text, [combo](TformMain* f) { return Text((f->*combo)->currentText()); },
             [combo](TformMain* f, const ConfigDatum& d) {
                 const QSignalBlocker quiet(f->*combo);
-                (f->*combo)->setEditText(QString::fromStdString(d.text));
+                PutWholeText((f->*combo)->lineEdit(), QString::fromStdString(d.text));
             }};
+}
+
+// The positions a masked field shows: for each, whether it takes input,
+// and the separator it shows otherwise.
+struct MaskPosition {
+    bool input;
+    QChar literal;
+};
+
+std::vector<MaskPosition> MaskPositions(const QString& mask)
+{
+    static const QString inputChars = "AaNnXx90Dd#HhBb";
+    std::vector<MaskPosition> positions;
+    for (int i = 0; i < mask.size() && mask[i] != ';'; ++i) {
+        const QChar m = mask[i];
+        if (m == '>' || m == '<' || m == '!')
+            continue;
+        if (m == '\\' && i + 1 < mask.size())
+            positions.push_back({false, mask[++i]});
+        else
+            positions.push_back({inputChars.contains(m), m});
+    }
+    return positions;
+}
+
+// What was typed into a masked field: the characters at its input positions,
+// without the mask's separators and without the empty positions at its end
+// ("C0 3A 02" is "C03A02").
+QString TypedText(const QLineEdit* edit)
+{
+    if (edit->inputMask().isEmpty())
+        return edit->text();
+    const QString shown = edit->displayText();
+    QString typed;
+    const auto positions = MaskPositions(edit->inputMask());
+    for (size_t at = 0; at < positions.size() && int(at) < shown.size(); ++at)
+        if (positions[at].input)
+            typed += shown[int(at)];
+    while (!typed.isEmpty() && typed.back() == ' ')
+        typed.chop(1);
+    return typed;
+}
+
+// Each typed character back at its input position (the field's own
+// placing would let a blank fill a separator and shift what follows).
+void PutTypedText(QLineEdit* edit, const QString& typed)
+{
+    if (edit->inputMask().isEmpty()) {
+        edit->setText(typed);
+        return;
+    }
+    QString shown;
+    int next = 0;
+    for (const MaskPosition& p : MaskPositions(edit->inputMask()))
+        shown += !p.input ? p.literal : next < typed.size() ? typed[next++] : QChar(' ');
+    edit->setText(shown);
 }
 
 // Entries first .. first+count-1 of the configuration table as bits 0 ..
@@ -213,17 +287,16 @@ std::vector<ConfigValue> BuildValues()
     const Edit manual[] = {&F::editManualMsg1, &F::editManualMsg2, &F::editManualMsg3, &F::editManualMsg4,
                            &F::editManualMsg5, &F::editManualMsg6, &F::editManualMsg7, &F::editManualMsg8};
     static const char* const kManualKeys[] = {"MME1", "MME2", "MME3", "MME4", "MME5", "MME6", "MME7", "MME8"};
-    // A manual message is kept as its hex digits alone, without the mask's
-    // separators and blanks; put back, the mask spreads them over its pairs.
-    for (size_t i = 0; i < 8; ++i) {
-        ConfigValue value = EditText(kManualKeys[i], manual[i]);
-        value.get = [edit = manual[i]](F* f) {
-            QString digits = (f->*edit)->text();
-            digits.remove(QLatin1Char(' '));
-            return Text(digits);
-        };
-        v.push_back(std::move(value));
-    }
+    // A manual message is taken as what was typed at the input positions of
+    // its mask, blanks and all, and put back at the same positions; a store
+    // that keeps messages as their digits alone strips the blanks.
+    for (size_t i = 0; i < 8; ++i)
+        v.push_back({kManualKeys[i], T::Text, [edit = manual[i]](F* f) { return Text(TypedText(f->*edit)); },
+                     [edit = manual[i]](F* f, const ConfigDatum& d) {
+                         const QSignalBlocker quiet(f->*edit);
+                         PutTypedText(f->*edit, QString::fromStdString(d.text));
+                     },
+                     true});
     // The up-down's position; its edit shows it, as an associated edit does.
     v.push_back({"Time Zone", T::Integer, [](F* f) { return Number(f->spinnerTimeZone->value()); },
                  [](F* f, const ConfigDatum& d) { f->spinnerTimeZone->setValue(d.number); }});
@@ -282,15 +355,27 @@ std::vector<ConfigLoadStep> BuildLoadOrder()
     return steps;
 }
 
-// The section "Config" of a configuration file.
+// The section "Config" of a configuration file. Each key it writes is left
+// once in the section: a copy further down (a file edited by hand) would
+// come back at the next load once the first is gone.
 class IniStore : public ConfigStore {
 public:
     explicit IniStore(TIniFile& ini) : ini_(ini) {}
-    void WriteInteger(const std::string& key, int32_t value) override { ini_.WriteInteger(kConfigSection, key, value); }
-    void WriteBool(const std::string& key, bool value) override { ini_.WriteBool(kConfigSection, key, value); }
+    bool MessagesAsDigits() const override { return true; }
+    void WriteInteger(const std::string& key, int32_t value) override
+    {
+        ini_.WriteInteger(kConfigSection, key, value);
+        ini_.DeleteLaterCopies(kConfigSection, key);
+    }
+    void WriteBool(const std::string& key, bool value) override
+    {
+        ini_.WriteBool(kConfigSection, key, value);
+        ini_.DeleteLaterCopies(kConfigSection, key);
+    }
     void WriteText(const std::string& key, const std::string& value) override
     {
-        // A line of the file cannot hold a line break: it is kept as a blank.
+        // A line of the file cannot hold a line break or NUL: each is kept
+        // as a blank (and a NUL is read so, see ReadText).
         std::string line = value;
         for (char& c : line)
             if (c == '\r' || c == '\n' || c == '\0')
@@ -302,10 +387,26 @@ public:
                               (line.size() >= 2 && (line[0] == '"' || line[0] == '\'') && line.back() == line[0])))
             line = '"' + line + '"';
         ini_.WriteString(kConfigSection, key, line);
+        ini_.DeleteLaterCopies(kConfigSection, key);
     }
     bool ValueExists(const std::string& key) override { return ini_.ValueExists(kConfigSection, key); }
-    void DeleteValue(const std::string& key) override { ini_.DeleteKey(kConfigSection, key); }
-    std::string ReadText(const std::string& key) override { return ini_.ReadString(kConfigSection, key, ""); }
+    void DeleteValue(const std::string& key) override
+    {
+        ini_.DeleteLaterCopies(kConfigSection, key);
+        ini_.DeleteKey(kConfigSection, key);
+    }
+    std::string ReadText(const std::string& key) override
+    {
+        std::string text = ini_.ReadString(kConfigSection, key, "");
+        std::replace(text.begin(), text.end(), '\0', ' ');
+        return text;
+    }
+    std::optional<int32_t> ReadInteger(const std::string& key) override
+    {
+        if (!ini_.ValueExists(kConfigSection, key))
+            return std::nullopt;
+        return platform::ParseIniInteger(ini_.ReadString(kConfigSection, key, ""));
+    }
 
 private:
     TIniFile& ini_;
@@ -343,43 +444,130 @@ const std::vector<ConfigLoadStep>& ConfigFileLoadOrder()
     return steps;
 }
 
-// ---------------------------------------------------------------- telephone book
+namespace {
+
+// A value of either table by its key.
+const ConfigValue& StoredValue(std::string_view key)
+{
+    if (const ConfigValue* shared = FindConfigValue(key))
+        return *shared;
+    for (const ConfigValue& v : SettingsOnlyValues())
+        if (key == v.key)
+            return v;
+    throw std::logic_error("no stored value " + std::string(key));
+}
+
+// ---------------------------------------------------------------- walks
+
+// A manual message as the store keeps it.
+std::string Stored(const ConfigValue& v, const ConfigStore& store, std::string text)
+{
+    if (v.manualMessage && store.MessagesAsDigits())
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
+}
+
+std::string ColumnKey(int n)
+{
+    return "Col " + std::to_string(n);
+}
+
+// Writes "Phonebook " + n for each entry of the book up to the first empty
+// one, then deletes the keys an earlier, longer book left, up to the first
+// index with no key.
+void WritePhoneBook(TformMain* form, ConfigStore& store)
+{
+    uint32_t n = 0;
+    for (; n < kPhoneBookLimit; ++n) {
+        const std::string entry = GetPhoneListItem(form, uint16_t(n));
+        if (entry.empty())
+            break;
+        store.WriteText(PhoneBookKey(n), entry);
+    }
+    for (uint32_t k = n; store.ValueExists(PhoneBookKey(k)); ++k)
+        store.DeleteValue(PhoneBookKey(k));
+}
+
+// Adds "Phonebook " + n for n = 0 up while that key exists, as far as the
+// book holds. The book is not emptied first.
+void ReadPhoneBook(TformMain* form, ConfigStore& store)
+{
+    std::vector<std::string> numbers;
+    for (uint32_t n = 0; n < kPhoneBookLimit && store.ValueExists(PhoneBookKey(n)); ++n)
+        numbers.push_back(store.ReadText(PhoneBookKey(n)));
+    AddNumbersToLists(form, numbers);
+}
+
+} // namespace
 
 std::string PhoneBookKey(uint32_t n)
 {
     return kPhoneBookPrefix + std::to_string(n);
 }
 
-void WritePhoneBook(TformMain* form, ConfigStore& store)
+void SaveStoredValues(TformMain* form, ConfigStore& store, const std::vector<const char*>& keys)
 {
-    uint32_t n = 0;
-    for (std::string entry = GetPhoneListItem(form, 0); !entry.empty() && n < 0xFFFF;
-         entry = GetPhoneListItem(form, uint16_t(n))) {
-        store.WriteText(PhoneBookKey(n), entry);
-        ++n;
+    for (const char* key : keys) {
+        const ConfigValue& v = StoredValue(key);
+        switch (v.type) {
+        case T::Integer: store.WriteInteger(v.key, v.get(form).number); break;
+        case T::Boolean: store.WriteBool(v.key, v.get(form).number != 0); break;
+        case T::Text: store.WriteText(v.key, Stored(v, store, v.get(form).text)); break;
+        case T::PhoneBook: WritePhoneBook(form, store); break;
+        case T::Columns:
+            for (int c = 0; c < form->viewDatabase->columnCount(); ++c)
+                store.WriteInteger(ColumnKey(c), form->viewDatabase->columnWidth(c));
+            break;
+        }
     }
-    for (uint32_t k = n; store.ValueExists(PhoneBookKey(k)); ++k)
-        store.DeleteValue(PhoneBookKey(k));
 }
 
-void ReadPhoneBook(TformMain* form, ConfigStore& store)
+bool LoadStoredValues(TformMain* form, ConfigStore& store, const std::vector<ConfigLoadStep>& steps)
 {
-    for (uint32_t n = 0; store.ValueExists(PhoneBookKey(n)); ++n)
-        AddNumberToLists(form, store.ReadText(PhoneBookKey(n)));
+    for (const ConfigLoadStep& step : steps) {
+        const ConfigValue& v = StoredValue(step.key);
+        switch (v.type) {
+        case T::Integer:
+        case T::Boolean: {
+            const std::optional<int32_t> n = store.ReadInteger(v.key);
+            if (!n && step.required)
+                return false;
+            const int32_t number = n.value_or(step.def.number);
+            v.put(form, Number(v.type == T::Boolean ? number != 0 : number));
+            break;
+        }
+        case T::Text: {
+            const bool exists = store.ValueExists(v.key);
+            if (!exists && step.required)
+                return false;
+            v.put(form, ConfigDatum{0, Stored(v, store, exists ? store.ReadText(v.key) : step.def.text)});
+            break;
+        }
+        case T::PhoneBook: ReadPhoneBook(form, store); break;
+        case T::Columns:
+            for (int c = 0; c < form->viewDatabase->columnCount(); ++c) {
+                const std::optional<int32_t> width = store.ReadInteger(ColumnKey(c));
+                if (!width)
+                    return false;
+                form->viewDatabase->setColumnWidth(c, std::max(*width, 0));
+            }
+            break;
+        }
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------- the file
 
 void SaveConfigValues(TformMain* form, ConfigStore& store)
 {
-    for (const ConfigValue& v : ConfigValues()) {
-        switch (v.type) {
-        case T::Integer: store.WriteInteger(v.key, v.get(form).number); break;
-        case T::Boolean: store.WriteBool(v.key, v.get(form).number != 0); break;
-        case T::Text: store.WriteText(v.key, v.get(form).text); break;
-        case T::PhoneBook: WritePhoneBook(form, store); break;
-        }
-    }
+    static const std::vector<const char*> order = [] {
+        std::vector<const char*> keys;
+        for (const ConfigValue& v : ConfigValues())
+            keys.push_back(v.key);
+        return keys;
+    }();
+    SaveStoredValues(form, store, order);
 }
 
 void SaveConfigFile(TformMain* form, TIniFile& ini)
@@ -393,17 +581,7 @@ void SaveConfigFile(TformMain* form, TIniFile& ini)
 void LoadConfigFile(TformMain* form, TIniFile& ini)
 {
     IniStore store(ini);
-    for (const ConfigLoadStep& step : ConfigFileLoadOrder()) {
-        const ConfigValue* value = FindConfigValue(step.key);
-        switch (value->type) {
-        case T::Integer: value->put(form, Number(ini.ReadInteger(kConfigSection, step.key, step.def.number))); break;
-        case T::Boolean:
-            value->put(form, Number(ini.ReadBool(kConfigSection, step.key, step.def.number != 0) ? 1 : 0));
-            break;
-        case T::Text: value->put(form, ConfigDatum{0, ini.ReadString(kConfigSection, step.key, step.def.text)}); break;
-        case T::PhoneBook: ReadPhoneBook(form, store); break;
-        }
-    }
+    LoadStoredValues(form, store, ConfigFileLoadOrder());
 }
 
 // ---------------------------------------------------------------- File menu
@@ -439,6 +617,12 @@ void TformMain::menuLoadClick()
     TIniFile ini(chosen->path);
     if (const int error = ini.ReadError()) {
         ShowUnableToOpen(this, "Cannot read the file \"" + chosen->path + "\": " + std::strerror(error));
+        return;
+    }
+    // Loading a file of another kind would put every default over the
+    // page: it is refused as one that cannot be read.
+    if (!ini.SectionExists(kConfigSection)) {
+        ShowUnableToOpen(this, "The file \"" + chosen->path + "\" holds no configuration.");
         return;
     }
     LoadConfigFile(this, ini);

@@ -1,8 +1,9 @@
 #pragma once
-// The state of the configuration controls kept in a store: the shared table
-// of configuration values (key, type, how the value is taken from its control
-// and put back), the telephone-book walks, and the ".kvt" configuration
-// files of the File menu. The registry settings use the same table.
+// The state of the main window kept in a store: the table of values (key,
+// type, how the value is taken from its control and put back), the orders in
+// which the configuration file and the registry settings write and read
+// them, one walk for both stores, and the ".kvt" configuration files of the
+// File menu. What the stores do differently is data of their orders.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,7 +14,9 @@
 class TformMain;
 class TIniFile;
 
-enum class ConfigValueType { Integer, Boolean, Text, PhoneBook };
+// PhoneBook: "Phonebook " + n for each entry. Columns: "Col " + n for each
+// column of the repeater database list.
+enum class ConfigValueType { Integer, Boolean, Text, PhoneBook, Columns };
 
 // A value in transit: `number` for integers and booleans (0 or 1), `text`
 // for texts.
@@ -23,28 +26,33 @@ struct ConfigDatum {
 };
 
 struct ConfigValue {
-    const char* key;  // for PhoneBook the prefix of its keys, "Phonebook "
+    const char* key;  // for PhoneBook and Columns the prefix of their keys
     ConfigValueType type;
     // Taking the value from its control (whatever the control's visibility
     // or enabled state) and putting it back. Putting back runs the click
     // behaviour of the Every Day boxes, "Clear All" and "ECU Uses Serial"
-    // when their state changes, and no other change handler. PhoneBook
-    // entries have neither: see WritePhoneBook and ReadPhoneBook.
+    // when their state changes, and no other change handler; a text keeps
+    // its whole length. PhoneBook and Columns entries have neither: the
+    // walk handles them. A value that is never read back has no put.
     std::function<ConfigDatum(TformMain*)> get;
     std::function<void(TformMain*, const ConfigDatum&)> put;
+    // A manual message: what was typed at the input positions of its mask.
+    bool manualMessage = false;
 };
 
-// Every shared configuration value, in the order a configuration file is
+// The values shared by both stores, in the order a configuration file is
 // written; the telephone book is the one PhoneBook entry.
 const std::vector<ConfigValue>& ConfigValues();
-// The entry of `key` (exact spelling); null when there is none.
+// The entry of `key` (exact spelling) among them; null when there is none.
 const ConfigValue* FindConfigValue(std::string_view key);
 
-// One step of loading a configuration file: the key, in the order the
-// values are read, and the value a missing or unreadable one takes.
+// One step of a load: the key, in the order the values are read, and the
+// value a missing or unreadable one takes; when `required`, a missing or
+// unreadable value ends the load there instead.
 struct ConfigLoadStep {
     const char* key;
     ConfigDatum def;
+    bool required = false;
 };
 const std::vector<ConfigLoadStep>& ConfigFileLoadOrder();
 
@@ -57,24 +65,28 @@ public:
     virtual void WriteText(const std::string& key, const std::string& value) = 0;
     virtual bool ValueExists(const std::string& key) = 0;
     virtual void DeleteValue(const std::string& key) = 0;
-    // Only the telephone book reads through the store interface: its walk
-    // is the same in both stores.
+    // The text of a value that exists.
     virtual std::string ReadText(const std::string& key) = 0;
+    // Missing or not a number: none. A store that keeps no numbers has none.
+    virtual std::optional<int32_t> ReadInteger(const std::string&) { return std::nullopt; }
+    // Manual messages kept as their hex digits alone (a configuration
+    // file), not as typed, blanks in place (the registry settings).
+    virtual bool MessagesAsDigits() const { return false; }
 };
 
-// Writes "Phonebook " + n for each entry of the book up to the first empty
-// one, then deletes the keys an earlier, longer book left, up to the first
-// index with no key.
-void WritePhoneBook(TformMain* form, ConfigStore& store);
-// Adds "Phonebook " + n for n = 0 up while that key exists. The book is not
-// emptied first. A number that is empty or only blanks is skipped (a saved
-// book would end at it and lose the numbers after it); the walk goes on.
-void ReadPhoneBook(TformMain* form, ConfigStore& store);
 // The key of telephone book entry n: "Phonebook 0", "Phonebook 1", ...
 std::string PhoneBookKey(uint32_t n);
 
 // Writes every value of ConfigValues(), in order.
 void SaveConfigValues(TformMain* form, ConfigStore& store);
+
+// The values of `keys` (of ConfigValues() and the registry's own values,
+// SettingsOnlyValues()) written in that order, and read back in the order of
+// `steps`. The load returns false where a required value ended it.
+void SaveStoredValues(TformMain* form, ConfigStore& store, const std::vector<const char*>& keys);
+bool LoadStoredValues(TformMain* form, ConfigStore& store, const std::vector<ConfigLoadStep>& steps);
+// The values only the registry settings hold.
+const std::vector<ConfigValue>& SettingsOnlyValues();
 
 // The section of a configuration file.
 extern const char* const kConfigSection;

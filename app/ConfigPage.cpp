@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <array>
+#include <unordered_set>
 
 namespace {
 
@@ -150,16 +151,29 @@ std::string GetPhoneListItem(TformMain* form, uint16_t index)
 
 void AddNumberToLists(TformMain* form, const std::string& number)
 {
-    const std::string wanted = StripBlanks(number);
-    // Blanks alone are no number.
-    if (wanted.empty())
-        return;
+    AddNumbersToLists(form, {number});
+}
+
+void AddNumbersToLists(TformMain* form, const std::vector<std::string>& numbers)
+{
+    // One pass over the book, then a set: a book of tens of thousands of
+    // numbers loads in linear time.
+    std::unordered_set<std::string> present;
     for (int i = 0; i < form->comboHostTel->count(); ++i)
-        if (StripBlanks(form->comboHostTel->itemText(i).toStdString()) == wanted)
-            return;
-    const QString entry = QString::fromStdString(number);
+        present.insert(StripBlanks(form->comboHostTel->itemText(i).toStdString()));
+    QStringList added;
+    for (const std::string& number : numbers) {
+        if (size_t(form->comboHostTel->count() + added.size()) >= kPhoneBookLimit)
+            break;
+        std::string wanted = StripBlanks(number);
+        // Blanks alone are no number.
+        if (!wanted.empty() && present.insert(std::move(wanted)).second)
+            added.push_back(QString::fromStdString(number));
+    }
+    if (added.isEmpty())
+        return;
     for (QComboBox* combo : PhoneCombos(form))
-        KeepingEditText(combo, [combo, &entry] { combo->addItem(entry); });
+        KeepingEditText(combo, [combo, &added] { combo->addItems(added); });
 }
 
 void RemoveNumberFromLists(TformMain* form, const std::string& number)

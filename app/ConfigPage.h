@@ -3,8 +3,10 @@
 // the telephone book shared by the four telephone combo boxes, the weekday
 // boxes with their "Every Day" boxes, and the "Clear All Debug Data" box over
 // the fourteen debug-data clearing items.
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QPushButton;
@@ -13,12 +15,18 @@ class TformMain;
 // ---- telephone book (the lists of comboHostTel, comboEngineerTel,
 // comboTestTel and comboAlarmTel hold the same numbers in the same order)
 
+// The most numbers the book holds: every index GetPhoneListItem can name.
+inline constexpr size_t kPhoneBookLimit = 65536;
+
 // The number at `index`, or "" when the index is not below the count.
 std::string GetPhoneListItem(TformMain* form, uint16_t index);
 // Appends the number (untrimmed) to all four lists unless it is blanks alone
 // or an entry equals it once both are stripped of surrounding blanks and
 // control characters.
+// A full book (kPhoneBookLimit numbers) takes no more.
 void AddNumberToLists(TformMain* form, const std::string& number);
+// As AddNumberToLists for each number in turn.
+void AddNumbersToLists(TformMain* form, const std::vector<std::string>& numbers);
 // Removes the first entry exactly equal to the number from all four lists;
 // each combo keeps the text shown in its edit field.
 void RemoveNumberFromLists(TformMain* form, const std::string& number);

@@ -1,18 +1,11 @@
 #include "app/Registry.h"
 
-#include "app/ConfigPage.h"
+#include "app/ConfigFile.h"
 #include "app/Main.h"
 #include "platform/Registry.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QSignalBlocker>
-#include <QSpinBox>
-#include <QTreeWidget>
-#include <array>
-#include <vector>
+#include <QAction>
+#include <QTabWidget>
 
 const char* const kProductRegistryPath = "HKEY_CURRENT_USER\\Software\\Drosen\\KVT Config Tool";
 
@@ -23,324 +16,156 @@ const char* const kProductKey = "\\Software\\Drosen\\KVT Config Tool";
 // Code of the port library's "Failed to load settings".
 constexpr int32_t kPortLoadFailed = 17;
 
-std::string PhonebookName(unsigned n) { return "Phonebook " + std::to_string(n); }
-std::string ColumnName(int n) { return "Col " + std::to_string(n); }
+using T = ConfigValueType;
 
-std::array<QLineEdit*, 8> ManualMessages(TformMain* f)
+ConfigDatum Number(int32_t n) { return ConfigDatum{n, {}}; }
+
+// A field of the window kept whole (the option words) or cut to its width
+// when read back ("Wait" keeps 16 bits, "Patrol Time" 8).
+template <typename Field>
+ConfigValue Word(const char* key, Field TformMain::*field)
 {
-    return {f->editManualMsg1, f->editManualMsg2, f->editManualMsg3, f->editManualMsg4,
-            f->editManualMsg5, f->editManualMsg6, f->editManualMsg7, f->editManualMsg8};
+    return {key, T::Integer, [field](TformMain* f) { return Number(int32_t(f->*field)); },
+            [field](TformMain* f, const ConfigDatum& d) { f->*field = Field(uint32_t(d.number)); }};
 }
 
-// ---------------------------------------------------------------- taking values
-
-// Bit i set when entry first+i of the configuration table is ticked.
-int32_t TxStatus(TformMain* f, int first, int count)
+ConfigValue Page(const char* key, QTabWidget* Ui_TformMain::*page)
 {
-    uint32_t bits = 0;
-    for (int i = 0; i < count; ++i)
-        if (f->configItems[size_t(first + i)].box->isChecked())
-            bits |= 1u << i;
-    return int32_t(bits);
+    return {key, T::Integer, [page](TformMain* f) { return Number((f->*page)->currentIndex()); },
+            [page](TformMain* f, const ConfigDatum& d) { (f->*page)->setCurrentIndex(d.number); }};
 }
 
-int32_t DaysToSave(QCheckBox* everyDay, uint32_t remembered, uint8_t shown)
+std::vector<ConfigValue> BuildSettingsOnlyValues()
 {
-    return int32_t(everyDay->isChecked() ? remembered : shown);
+    using F = TformMain;
+    std::vector<ConfigValue> v;
+    // Read by the window's create handler, not by the load.
+    v.push_back({"Language", T::Integer, [](F* f) { return Number(int32_t(f->languageIndex)); }, nullptr});
+    // True maximizes the window (after its bounds are set); false changes nothing.
+    v.push_back({"Max", T::Boolean, [](F* f) { return Number(f->isMaximized() ? 1 : 0); },
+                 [](F* f, const ConfigDatum& d) {
+                     if (d.number)
+                         f->setWindowState(f->windowState() | Qt::WindowMaximized);
+                 }});
+    // pos() and size() are what move() and resize() take back.
+    v.push_back({"Top", T::Integer, [](F* f) { return Number(f->pos().y()); },
+                 [](F* f, const ConfigDatum& d) { f->move(f->x(), d.number); }});
+    v.push_back({"Height", T::Integer, [](F* f) { return Number(f->size().height()); },
+                 [](F* f, const ConfigDatum& d) { f->resize(f->width(), d.number); }});
+    v.push_back({"Left", T::Integer, [](F* f) { return Number(f->pos().x()); },
+                 [](F* f, const ConfigDatum& d) { f->move(d.number, f->y()); }});
+    v.push_back({"Width", T::Integer, [](F* f) { return Number(f->size().width()); },
+                 [](F* f, const ConfigDatum& d) { f->resize(d.number, f->height()); }});
+    v.push_back(Word("Delay", &F::adminOptions));
+    v.push_back(Word("Split", &F::distOptions));
+    v.push_back(Word("RTFM", &F::infoFormFlags));
+    v.push_back(Word("Wait", &F::linkTimeoutMs));
+    // Read true, the hidden item's click runs (its handler does nothing).
+    v.push_back({"Show Hints", T::Boolean, [](F* f) { return Number(f->menuShowHints->isChecked() ? 1 : 0); },
+                 [](F* f, const ConfigDatum& d) {
+                     if (d.number)
+                         f->menuShowHints->trigger();
+                 }});
+    v.push_back(Page("Active Config Page", &F::pageKvt));
+    v.push_back(Page("Active Main Page", &F::pageMain));
+    v.push_back(Word("Patrol Time", &F::rfTestPatrolSeconds));
+    v.push_back({"Col ", T::Columns, nullptr, nullptr});
+    return v;
 }
 
-std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
-std::string Text(const QComboBox* combo) { return combo->currentText().toStdString(); }
+// The shared values from "Tx Status 1" to "SIM Number" in the file's order,
+// less the three "Every Day" boxes, which each store places itself.
+std::vector<const char*> SharedFromTxStatus(std::initializer_list<const char*> skipped)
+{
+    std::vector<const char*> keys;
+    for (const ConfigValue& v : ConfigValues()) {
+        if (v.type == T::PhoneBook)
+            break;
+        if (std::find_if(skipped.begin(), skipped.end(), [&](const char* k) { return std::string_view(k) == v.key; }) ==
+            skipped.end())
+            keys.push_back(v.key);
+    }
+    return keys;
+}
 
-// The positions a masked field shows: for each, whether it takes input,
-// and the separator it shows otherwise.
-struct MaskPosition {
-    bool input;
-    QChar literal;
+const char* const kEveryDay[] = {"Patrol Daily", "Report Daily", "Daily Histogarm"};
+const char* const kManualMessages[] = {"MME1", "MME2", "MME3", "MME4", "MME5", "MME6", "MME7", "MME8"};
+
+const std::vector<const char*>& SaveOrder()
+{
+    static const std::vector<const char*> order = [] {
+        std::vector<const char*> o = {"Language", "Max", "Top", "Height", "Left", "Width", "Delay", "Split",
+                                      "RTFM", "Wait", "Tx Status 1", "Tx Status 2", "Patrol Daily", "Report Daily"};
+        for (const char* key : SharedFromTxStatus({"Tx Status 1", "Tx Status 2", "Patrol Daily", "Report Daily"}))
+            o.push_back(key);
+        o.push_back("Phonebook ");
+        o.insert(o.end(), std::begin(kManualMessages), std::end(kManualMessages));
+        for (const char* key : {"Time Zone", "Show Hints", "Active Config Page", "Active Main Page", "Patrol Time",
+                                "Debug Counters", "Patrol Days", "Report Days", "Histogram Days", "Col "})
+            o.push_back(key);
+        return o;
+    }();
+    return order;
+}
+
+// Every integer and boolean is required: a missing or ill-typed one ends the
+// load. A missing text is emptied and the load goes on.
+const std::vector<ConfigLoadStep>& LoadOrder()
+{
+    static const std::vector<ConfigLoadStep> steps = [] {
+        std::vector<const char*> keys = {"Top", "Height", "Left", "Width", "Max", "Delay", "Split", "RTFM", "Wait"};
+        for (const char* key : SharedFromTxStatus({kEveryDay[0], kEveryDay[1], kEveryDay[2], "Alarm Number"})) {
+            keys.push_back(key);
+            if (std::string_view(key) == "Low RF Threshold")
+                keys.push_back("Alarm Number");
+        }
+        keys.push_back("Phonebook ");
+        keys.insert(keys.end(), std::begin(kManualMessages), std::end(kManualMessages));
+        for (const char* key : {"Time Zone", "Show Hints", "Col ", "Active Config Page", "Active Main Page",
+                                "Patrol Time", "Debug Counters", "Patrol Days", "Patrol Daily", "Report Days",
+                                "Report Daily", "Histogram Days", "Daily Histogarm"})
+            keys.push_back(key);
+        std::vector<ConfigLoadStep> s;
+        for (const char* key : keys) {
+            const ConfigValue* shared = FindConfigValue(key);
+            s.push_back({key, {}, !shared || shared->type != T::Text});
+        }
+        return s;
+    }();
+    return steps;
+}
+
+// The open product key.
+class RegistryStore : public ConfigStore {
+public:
+    explicit RegistryStore(TRegistry& reg) : reg_(reg) {}
+    void WriteInteger(const std::string& key, int32_t value) override { reg_.WriteInteger(key, value); }
+    void WriteBool(const std::string& key, bool value) override { reg_.WriteBool(key, value); }
+    void WriteText(const std::string& key, const std::string& value) override { reg_.WriteString(key, value); }
+    bool ValueExists(const std::string& key) override { return reg_.ValueExists(key); }
+    void DeleteValue(const std::string& key) override { reg_.DeleteValue(key); }
+    // A text of another type raises ERegistryException: the load ends.
+    std::string ReadText(const std::string& key) override { return reg_.ReadString(key); }
+    std::optional<int32_t> ReadInteger(const std::string& key) override
+    {
+        try {
+            return reg_.ReadInteger(key);
+        } catch (const ERegistryException&) {
+            return std::nullopt;
+        }
+    }
+
+private:
+    TRegistry& reg_;
 };
 
-std::vector<MaskPosition> MaskPositions(const QString& mask)
-{
-    static const QString inputChars = "AaNnXx90Dd#HhBb";
-    std::vector<MaskPosition> positions;
-    for (int i = 0; i < mask.size() && mask[i] != ';'; ++i) {
-        const QChar m = mask[i];
-        if (m == '>' || m == '<' || m == '!')
-            continue;
-        if (m == '\\' && i + 1 < mask.size())
-            positions.push_back({false, mask[++i]});
-        else
-            positions.push_back({inputChars.contains(m), m});
-    }
-    return positions;
-}
-
-// What was typed into a masked field: the characters at its input positions,
-// without the mask's separators and without the empty positions at its end
-// ("C0 3A 02" is kept as "C03A02").
-std::string TypedText(const QLineEdit* edit)
-{
-    if (edit->inputMask().isEmpty())
-        return Text(edit);
-    const QString shown = edit->displayText();
-    const auto positions = MaskPositions(edit->inputMask());
-    QString typed;
-    for (size_t at = 0; at < positions.size() && int(at) < shown.size(); ++at)
-        if (positions[at].input)
-            typed += shown[int(at)];
-    while (!typed.isEmpty() && typed.back() == ' ')
-        typed.chop(1);
-    return typed.toStdString();
-}
-
-// ---------------------------------------------------------------- putting values back
-
-void PutTxStatus(TformMain* f, int first, int count, int32_t value)
-{
-    for (int i = 0; i < count; ++i)
-        f->configItems[size_t(first + i)].box->setChecked((uint32_t(value) >> i) & 1u);
-}
-
-// Unchecking a checked exclusive radio button is ignored by the toolkit, so
-// false checks the partner: the pair then shows what was stored.
-void PutRadio(QRadioButton* named, QRadioButton* partner, bool on)
-{
-    (on ? named : partner)->setChecked(true);
-}
-
-// A value outside the list leaves no item selected; selecting runs none of
-// the combo's change behaviour.
-void PutIndex(QComboBox* combo, int32_t index)
-{
-    const QSignalBlocker quiet(combo);
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
-
-void PutText(QLineEdit* edit, const std::string& text) { edit->setText(QString::fromStdString(text)); }
-
-// Each typed character back at its input position (the field's own
-// placing would let a blank fill a separator and shift what follows).
-void PutTypedText(QLineEdit* edit, const std::string& text)
-{
-    if (edit->inputMask().isEmpty()) {
-        PutText(edit, text);
-        return;
-    }
-    const QString typed = QString::fromStdString(text);
-    QString shown;
-    int next = 0;
-    for (const MaskPosition& p : MaskPositions(edit->inputMask()))
-        shown += !p.input ? p.literal : next < typed.size() ? typed[next++] : QChar(' ');
-    edit->setText(shown);
-}
-void PutText(QComboBox* combo, const std::string& text) { combo->setEditText(QString::fromStdString(text)); }
-
-// An "Every Day" box read after its day mask. Its click remembers the days
-// just put in the boxes and locks all seven ticked; a box that is ticked
-// already is run through its click again, or the locked boxes would show
-// (and send) the partial mask.
-void PutEveryDay(QCheckBox* everyDay, bool on)
-{
-    if (on && everyDay->isChecked())
-        everyDay->setChecked(false);
-    everyDay->setChecked(on);
-}
-
-// Unticking a ticked "Clear All" box puts back the remembered clearing
-// ticks; those were an earlier run's, so the ticks just read from the
-// "Tx Status" values are remembered first. A ticked box is run through its
-// click again so that all fourteen boxes end ticked and locked.
-void PutClearAll(TformMain* f, bool on)
-{
-    if (!f->boxClearAll->isChecked()) {
-        f->boxClearAll->setChecked(on);
-        return;
-    }
-    f->debugCounters = GetDebugClearMask(f);
-    f->boxClearAll->setChecked(false);
-    f->boxClearAll->setChecked(on);
-}
-
-void PutColumnWidth(QTreeWidget* view, int column, int32_t width)
-{
-    view->setColumnWidth(column, width < 0 ? 0 : width);
-}
-
-// Reads in the load's order; the first integer or boolean that is missing or
-// of another type raises ERegistryException and ends the load there.
-void LoadValues(TformMain* f, TRegistry& reg)
-{
-    f->move(f->x(), reg.ReadInteger("Top"));
-    f->resize(f->width(), reg.ReadInteger("Height"));
-    f->move(reg.ReadInteger("Left"), f->y());
-    f->resize(reg.ReadInteger("Width"), f->height());
-    if (reg.ReadBool("Max"))
-        f->setWindowState(f->windowState() | Qt::WindowMaximized);
-    f->adminOptions = uint32_t(reg.ReadInteger("Delay"));
-    f->distOptions = uint32_t(reg.ReadInteger("Split"));
-    f->infoFormFlags = uint32_t(reg.ReadInteger("RTFM"));
-    f->linkTimeoutMs = uint16_t(reg.ReadInteger("Wait"));
-    PutTxStatus(f, 0, 32, reg.ReadInteger("Tx Status 1"));
-    PutTxStatus(f, 32, kConfigItemCount - 32, reg.ReadInteger("Tx Status 2"));
-    PutRadio(f->radioEnableLna, f->radioDisableLna, reg.ReadBool("Enable LNA"));
-    f->boxHistFortnightly->setChecked(reg.ReadBool("Fortnightly Histogram"));
-    f->boxReportFortnightly->setChecked(reg.ReadBool("Report Fortnightly"));
-    f->boxLowVantBat->setChecked(reg.ReadBool("Low Q+ Battery"));
-    f->boxLowVantRf->setChecked(reg.ReadBool("Low Q+ RF"));
-    f->boxLowKvtBat->setChecked(reg.ReadBool("Low KVT Battery"));
-    f->boxChangeViaSms->setChecked(reg.ReadBool("Change Via SMS"));
-    PutClearAll(f, reg.ReadBool("Clear All Counters"));
-    PutRadio(f->radioEcuActive, f->radioEcuInactive, reg.ReadBool("ECU Active"));
-    f->boxEcuUsesSerial->setChecked(reg.ReadBool("ECU Uses Serial"));
-    f->checkSendToRepeater->setChecked(reg.ReadBool("Message To Repeater"));
-    PutRadio(f->radioGprs, f->radioSms, reg.ReadBool("Enable GPRS"));
-    PutIndex(f->comboGsmBand, reg.ReadInteger("GSM Band"));
-    PutIndex(f->comboRegion, reg.ReadInteger("Region"));
-    PutIndex(f->comboPatrolHour, reg.ReadInteger("Patrol Hour"));
-    PutIndex(f->comboPatrolMinute, reg.ReadInteger("Patrol Minute"));
-    PutIndex(f->comboRetryHour, reg.ReadInteger("Retry Hour"));
-    PutIndex(f->comboRetryMinute, reg.ReadInteger("Retry Minute"));
-    PutIndex(f->comboPatrolDuration, reg.ReadInteger("Patrol Duration"));
-    PutIndex(f->comboReportHour, reg.ReadInteger("Report Hour"));
-    PutIndex(f->comboReportMinute, reg.ReadInteger("Report Minute"));
-    PutIndex(f->comboStaggerDigits, reg.ReadInteger("Stagger Digits"));
-    PutIndex(f->comboStaggerTime, reg.ReadInteger("Stagger Time"));
-    PutIndex(f->comboReportFormat, reg.ReadInteger("Report Format"));
-    PutIndex(f->comboLeakAlarm, reg.ReadInteger("Leak Alarm"));
-    PutIndex(f->comboSmsRxDuration, reg.ReadInteger("SMS Rx Duration"));
-    PutText(f->editGpsLat, reg.ReadString("GPS Latitude"));
-    PutText(f->editGpsLong, reg.ReadString("GPS Longitude"));
-    PutText(f->comboHostTel, reg.ReadString("Host Number"));
-    PutText(f->comboEngineerTel, reg.ReadString("Engineer Number"));
-    PutText(f->editAlarmMsg, reg.ReadString("Alarm Text"));
-    PutText(f->editLowRfThresh, reg.ReadString("Low RF Threshold"));
-    PutText(f->comboAlarmTel, reg.ReadString("Alarm Number"));
-    PutText(f->editSerialNum, reg.ReadString("Serial Number"));
-    PutText(f->editEcuNum, reg.ReadString("ECU Number"));
-    PutText(f->comboTestTel, reg.ReadString("Test Number"));
-    PutText(f->editApn, reg.ReadString("APN"));
-    PutText(f->editGprsUser, reg.ReadString("GPRS Username"));
-    PutText(f->editGprsPass, reg.ReadString("GPRS Password"));
-    PutText(f->editFtpHost, reg.ReadString("FTP Host"));
-    PutText(f->editFtpUser, reg.ReadString("FTP User ID"));
-    PutText(f->editFtpPass, reg.ReadString("FTP Password"));
-    PutText(f->editFtpFolder, reg.ReadString("FTP Folder"));
-    PutText(f->editSimNumber, reg.ReadString("SIM Number"));
-    // The book is not emptied first; a number already in it is not added again.
-    for (unsigned n = 0; reg.ValueExists(PhonebookName(n)); ++n)
-        AddNumberToLists(f, reg.ReadString(PhonebookName(n)));
-    const auto messages = ManualMessages(f);
-    for (size_t i = 0; i < messages.size(); ++i)
-        PutTypedText(messages[i], reg.ReadString("MME" + std::to_string(i + 1)));
-    f->spinnerTimeZone->setValue(reg.ReadInteger("Time Zone"));
-    if (reg.ReadBool("Show Hints"))
-        f->menuShowHints->trigger();
-    for (int n = 0; n < f->viewDatabase->columnCount(); ++n)
-        PutColumnWidth(f->viewDatabase, n, reg.ReadInteger(ColumnName(n)));
-    f->pageKvt->setCurrentIndex(reg.ReadInteger("Active Config Page"));
-    f->pageMain->setCurrentIndex(reg.ReadInteger("Active Main Page"));
-    f->rfTestPatrolSeconds = uint8_t(reg.ReadInteger("Patrol Time"));
-    f->debugCounters = uint32_t(reg.ReadInteger("Debug Counters"));
-    f->patrolDays = uint32_t(reg.ReadInteger("Patrol Days"));
-    SetPatrolDaysMask(f, uint8_t(f->patrolDays));
-    PutEveryDay(f->boxPatrolDaily, reg.ReadBool("Patrol Daily"));
-    f->reportDays = uint32_t(reg.ReadInteger("Report Days"));
-    SetReportDaysMask(f, uint8_t(f->reportDays));
-    PutEveryDay(f->boxReportDaily, reg.ReadBool("Report Daily"));
-    f->histDays = uint32_t(reg.ReadInteger("Histogram Days"));
-    SetHistDaysMask(f, uint8_t(f->histDays));
-    PutEveryDay(f->boxHistDaily, reg.ReadBool("Daily Histogarm"));
-}
-
-void SaveValues(TformMain* f, TRegistry& reg)
-{
-    reg.WriteInteger("Language", int32_t(f->languageIndex));
-    reg.WriteBool("Max", f->isMaximized());
-    // pos() and size() are what move() and resize() take back at the load.
-    const QPoint at = f->pos();
-    const QSize size = f->size();
-    reg.WriteInteger("Top", at.y());
-    reg.WriteInteger("Height", size.height());
-    reg.WriteInteger("Left", at.x());
-    reg.WriteInteger("Width", size.width());
-    reg.WriteInteger("Delay", int32_t(f->adminOptions));
-    reg.WriteInteger("Split", int32_t(f->distOptions));
-    reg.WriteInteger("RTFM", int32_t(f->infoFormFlags));
-    reg.WriteInteger("Wait", f->linkTimeoutMs);
-    reg.WriteInteger("Tx Status 1", TxStatus(f, 0, 32));
-    reg.WriteInteger("Tx Status 2", TxStatus(f, 32, kConfigItemCount - 32));
-    reg.WriteBool("Patrol Daily", f->boxPatrolDaily->isChecked());
-    reg.WriteBool("Report Daily", f->boxReportDaily->isChecked());
-    reg.WriteBool("Enable LNA", f->radioEnableLna->isChecked());
-    reg.WriteBool("Daily Histogarm", f->boxHistDaily->isChecked());
-    reg.WriteBool("Fortnightly Histogram", f->boxHistFortnightly->isChecked());
-    reg.WriteBool("Report Fortnightly", f->boxReportFortnightly->isChecked());
-    reg.WriteBool("Low Q+ Battery", f->boxLowVantBat->isChecked());
-    reg.WriteBool("Low Q+ RF", f->boxLowVantRf->isChecked());
-    reg.WriteBool("Low KVT Battery", f->boxLowKvtBat->isChecked());
-    reg.WriteBool("Change Via SMS", f->boxChangeViaSms->isChecked());
-    reg.WriteBool("Clear All Counters", f->boxClearAll->isChecked());
-    reg.WriteBool("ECU Active", f->radioEcuActive->isChecked());
-    reg.WriteBool("ECU Uses Serial", f->boxEcuUsesSerial->isChecked());
-    reg.WriteBool("Message To Repeater", f->checkSendToRepeater->isChecked());
-    reg.WriteBool("Enable GPRS", f->radioGprs->isChecked());
-    reg.WriteInteger("GSM Band", f->comboGsmBand->currentIndex());
-    reg.WriteInteger("Region", f->comboRegion->currentIndex());
-    reg.WriteInteger("Patrol Hour", f->comboPatrolHour->currentIndex());
-    reg.WriteInteger("Patrol Minute", f->comboPatrolMinute->currentIndex());
-    reg.WriteInteger("Retry Hour", f->comboRetryHour->currentIndex());
-    reg.WriteInteger("Retry Minute", f->comboRetryMinute->currentIndex());
-    reg.WriteInteger("Patrol Duration", f->comboPatrolDuration->currentIndex());
-    reg.WriteInteger("Report Hour", f->comboReportHour->currentIndex());
-    reg.WriteInteger("Report Minute", f->comboReportMinute->currentIndex());
-    reg.WriteInteger("Stagger Digits", f->comboStaggerDigits->currentIndex());
-    reg.WriteInteger("Stagger Time", f->comboStaggerTime->currentIndex());
-    reg.WriteInteger("Report Format", f->comboReportFormat->currentIndex());
-    reg.WriteInteger("Leak Alarm", f->comboLeakAlarm->currentIndex());
-    reg.WriteInteger("SMS Rx Duration", f->comboSmsRxDuration->currentIndex());
-    reg.WriteString("GPS Latitude", Text(f->editGpsLat));
-    reg.WriteString("GPS Longitude", Text(f->editGpsLong));
-    reg.WriteString("Host Number", Text(f->comboHostTel));
-    reg.WriteString("Engineer Number", Text(f->comboEngineerTel));
-    reg.WriteString("Alarm Number", Text(f->comboAlarmTel));
-    reg.WriteString("Alarm Text", Text(f->editAlarmMsg));
-    reg.WriteString("Low RF Threshold", Text(f->editLowRfThresh));
-    reg.WriteString("Serial Number", Text(f->editSerialNum));
-    reg.WriteString("ECU Number", Text(f->editEcuNum));
-    reg.WriteString("Test Number", Text(f->comboTestTel));
-    reg.WriteString("APN", Text(f->editApn));
-    reg.WriteString("GPRS Username", Text(f->editGprsUser));
-    reg.WriteString("GPRS Password", Text(f->editGprsPass));
-    reg.WriteString("FTP Host", Text(f->editFtpHost));
-    reg.WriteString("FTP User ID", Text(f->editFtpUser));
-    reg.WriteString("FTP Password", Text(f->editFtpPass));
-    reg.WriteString("FTP Folder", Text(f->editFtpFolder));
-    reg.WriteString("SIM Number", Text(f->editSimNumber));
-    // The book up to its first empty entry, then away with what is left of
-    // a longer book of an earlier run.
-    unsigned n = 0;
-    for (std::string entry = GetPhoneListItem(f, uint16_t(n)); !entry.empty();
-         entry = GetPhoneListItem(f, uint16_t(++n)))
-        reg.WriteString(PhonebookName(n), entry);
-    for (unsigned k = n; reg.ValueExists(PhonebookName(k)); ++k)
-        reg.DeleteValue(PhonebookName(k));
-    const auto messages = ManualMessages(f);
-    for (size_t i = 0; i < messages.size(); ++i)
-        reg.WriteString("MME" + std::to_string(i + 1), TypedText(messages[i]));
-    reg.WriteInteger("Time Zone", f->spinnerTimeZone->value());
-    reg.WriteBool("Show Hints", f->menuShowHints->isChecked());
-    reg.WriteInteger("Active Config Page", f->pageKvt->currentIndex());
-    reg.WriteInteger("Active Main Page", f->pageMain->currentIndex());
-    reg.WriteInteger("Patrol Time", f->rfTestPatrolSeconds);
-    reg.WriteInteger("Debug Counters", int32_t(f->debugCounters));
-    reg.WriteInteger("Patrol Days", DaysToSave(f->boxPatrolDaily, f->patrolDays, GetPatrolDaysMask(f)));
-    reg.WriteInteger("Report Days", DaysToSave(f->boxReportDaily, f->reportDays, GetReportDaysMask(f)));
-    reg.WriteInteger("Histogram Days", DaysToSave(f->boxHistDaily, f->histDays, GetHistDaysMask(f)));
-    for (int c = 0; c < f->viewDatabase->columnCount(); ++c)
-        reg.WriteInteger(ColumnName(c), f->viewDatabase->columnWidth(c));
-}
-
 } // namespace
+
+const std::vector<ConfigValue>& SettingsOnlyValues()
+{
+    static const std::vector<ConfigValue> values = BuildSettingsOnlyValues();
+    return values;
+}
 
 void LoadRegistrySettings(TformMain* form)
 {
@@ -348,7 +173,9 @@ void LoadRegistrySettings(TformMain* form)
     reg.SetRootKey(HKEY_CURRENT_USER);
     try {
         reg.OpenKeyReadOnly(kProductKey);
-        LoadValues(form, reg);
+        RegistryStore store(reg);
+        if (!LoadStoredValues(form, store, LoadOrder()))
+            return;
         // The port library would create a missing subkey and then fail on
         // it; without one the port keeps its own settings.
         if (!reg.KeyExists(std::string(kProductKey) + "\\" + form->portVigilator->Name()))
@@ -375,7 +202,8 @@ void SaveRegistrySettings(TformMain* form)
     TRegistry reg(KEY_ALL_ACCESS);
     reg.SetRootKey(HKEY_CURRENT_USER);
     reg.OpenKey(kProductKey, true);
-    SaveValues(form, reg);
+    RegistryStore store(reg);
+    SaveStoredValues(form, store, SaveOrder());
     form->portVigilator->StoreSettings(stRegistry, kProductRegistryPath);
     reg.CloseKey();
     batch.Commit();

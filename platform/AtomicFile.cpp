@@ -84,13 +84,27 @@ AtomicWriteError WriteFileAtomically(const std::string& path, const std::string&
     struct stat st {};
     const bool keepMode = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 
-    std::string tmp;
-    int fd = -1;
+    const fs::path dir = fs::path(target).parent_path();
+    const std::string folder = dir.empty() ? "." : dir.string();
+    // A write killed before its rename left its temporary file: away with it.
+    RemoveLeftTemporaries(target);
+
     std::random_device rd;
-    for (int i = 0; i < 100; ++i) {
+    auto temporaryName = [&] {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(rd()));
-        tmp = target + suffix;
+        return target + suffix;
+    };
+    // The new content goes to a file without a name where the system has
+    // them: a write killed before the end then leaves nothing behind. It
+    // gets its temporary name only for the moment before the rename.
+    std::string tmp;
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, options.newFileMode);
+    const bool unnamed = fd >= 0;
+    if (unnamed)
+        (void)::flock(fd, LOCK_EX);  // see below
+    for (int i = 0; !unnamed && i < 100; ++i) {
+        tmp = temporaryName();
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, options.newFileMode);
         if (fd < 0) {
             if (errno != EEXIST)
@@ -114,7 +128,8 @@ AtomicWriteError WriteFileAtomically(const std::string& path, const std::string&
     auto fail = [&](AtomicWriteStep step, int err) {
         if (fd >= 0)
             ::close(fd);
-        ::unlink(tmp.c_str());
+        if (!tmp.empty())
+            ::unlink(tmp.c_str());
         return AtomicWriteError{step, err};
     };
     if (keepMode) {
@@ -135,15 +150,36 @@ AtomicWriteError WriteFileAtomically(const std::string& path, const std::string&
     }
     if (Fsync(fd) != 0)
         return fail(AtomicWriteStep::Sync, errno);
-    const int closeRc = ::close(fd);
-    fd = -1;
-    if (closeRc != 0)
-        return fail(AtomicWriteStep::Close, errno);
+    if (unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        for (int i = 0; i < 100; ++i) {
+            std::string name = temporaryName();
+            // Without /proc, the call that needs the right to read any file.
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+                (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
+                tmp = std::move(name);
+                break;
+            }
+            if (errno != EEXIST)
+                return fail(AtomicWriteStep::CreateTemporary, errno);
+        }
+        if (tmp.empty())
+            return fail(AtomicWriteStep::CreateTemporary, EEXIST);
+    }
+    // Closed after the rename when it has no name of its own before: its
+    // lock keeps a clean-up away from the named moment.
+    if (!unnamed) {
+        const int closeRc = ::close(fd);
+        fd = -1;
+        if (closeRc != 0)
+            return fail(AtomicWriteStep::Close, errno);
+    }
     if (Rename(tmp.c_str(), target.c_str()) != 0)
         return fail(AtomicWriteStep::Replace, errno);
+    if (fd >= 0)
+        ::close(fd);  // its data is synced: nothing is left to fail
     // Make the rename itself durable.
-    const fs::path dir = fs::path(target).parent_path();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         (void)Fsync(dfd);
         ::close(dfd);

@@ -48,8 +48,12 @@ AtomicFileCalls SetAtomicFileCalls(const AtomicFileCalls& calls);
 int ReadToEnd(int fd, std::string& bytes);
 
 // Writes `bytes` as the new content of `path`. On failure the old file is
-// untouched and no temporary file is left behind. The temporary file is
-// `path` + ".tmp-" + 8 hex digits, locked (flock) while it is written.
+// untouched and no temporary file is left behind. The content is written to
+// a file without a name in the same folder (where the file system has them),
+// which is named `path` + ".tmp-" + 8 hex digits only for the moment before
+// the rename, so a write killed on the way leaves at most that rare one;
+// temporary files of `path` left by killed writes are removed first. The
+// temporary file is locked (flock) while it is ours.
 [[nodiscard]] AtomicWriteError WriteFileAtomically(const std::string& path, const std::string& bytes,
                                                    const AtomicWriteOptions& options = {});
 

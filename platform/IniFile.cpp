@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <list>
+#include <memory>
+#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -101,6 +104,70 @@ std::string Utf8ToCp1252(const std::string& in)
     return out;
 }
 
+// ------------------------------------------------------------ file encodings
+
+// Files from Windows PCs are ANSI (Windows-1252) as a rule, but an editor
+// may have saved one as UTF-8 or UTF-16 with a byte-order mark. Such a file
+// is read through its mark and written back in its own encoding.
+enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
+
+const std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+char32_t FromCp1252(unsigned char b)
+{
+    return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+}
+
+// The file's bytes as Windows-1252 text, and the encoding they were in.
+std::string Decode(std::string_view data, Encoding& encoding)
+{
+    encoding = Encoding::Ansi;
+    if (data.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        encoding = Encoding::Utf8;
+        return Utf8ToCp1252(std::string(data.substr(kUtf8Bom.size())));
+    }
+    if (data.size() < 2 || !((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF')))
+        return std::string(data);
+    encoding = data[0] == '\xFF' ? Encoding::Utf16LE : Encoding::Utf16BE;
+    const bool little = encoding == Encoding::Utf16LE;
+    auto unit = [&](size_t i) {
+        const auto lo = static_cast<unsigned char>(data[little ? i : i + 1]);
+        const auto hi = static_cast<unsigned char>(data[little ? i + 1 : i]);
+        return static_cast<char32_t>(hi << 8 | lo);
+    };
+    std::string out;
+    out.reserve(data.size() / 2);
+    for (size_t i = 2; i + 1 < data.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < data.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        }
+        out += FromUnicode(c);
+    }
+    return out;
+}
+
+std::string Encode(const std::string& text, Encoding encoding)
+{
+    if (encoding == Encoding::Ansi)
+        return text;
+    if (encoding == Encoding::Utf8)
+        return std::string(kUtf8Bom) + Cp1252ToUtf8(text);
+    const bool little = encoding == Encoding::Utf16LE;
+    std::string out;
+    out.reserve(2 * text.size() + 2);
+    auto put = [&](char32_t c) {  // every Windows-1252 character is one unit
+        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+        out += little ? lo : hi;
+        out += little ? hi : lo;
+    };
+    put(0xFEFF);
+    for (unsigned char b : text)
+        put(FromCp1252(b));
+    return out;
+}
+
 // Case folding of Windows-1252 letters (ASCII, Latin-1 and Š Œ Ž Ÿ).
 unsigned char Fold(unsigned char c)
 {
@@ -115,16 +182,6 @@ unsigned char Fold(unsigned char c)
     case 0x9F: return 0xFF;
     default: return c;
     }
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 // ------------------------------------------------------------------ lines
@@ -149,39 +206,6 @@ std::string_view TrimView(std::string_view s)
 std::string Trim(const std::string& s)
 {
     return std::string(TrimView(s));
-}
-
-std::vector<Line> SplitLines(const std::string& data)
-{
-    std::vector<Line> lines;
-    size_t pos = 0;
-    const size_t n = data.size();
-    while (pos < n) {
-        size_t end = pos;
-        while (end < n && data[end] != '\r' && data[end] != '\n')
-            ++end;
-        Line line;
-        line.text = data.substr(pos, end - pos);
-        if (end < n) {
-            if (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n')
-                line.eol = "\r\n";
-            else
-                line.eol = data[end];
-        }
-        pos = end + line.eol.size();
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
-
-std::string JoinLines(const std::vector<Line>& lines)
-{
-    std::string out;
-    for (const auto& l : lines) {
-        out += l.text;
-        out += l.eol;
-    }
-    return out;
 }
 
 enum class Kind { Blank, Comment, Section, Key, KeyNoValue };
@@ -222,46 +246,6 @@ Parsed ParseLine(std::string_view text)
     p.name = TrimView(t.substr(0, eq));
     p.value = TrimView(t.substr(eq + 1));
     return p;
-}
-
-struct SectionRange {
-    size_t header = 0;  // index of the "[...]" line
-    size_t end = 0;     // one past its last line
-};
-
-bool FindSection(const std::vector<Line>& lines, const std::string& name, SectionRange& r)
-{
-    for (size_t i = 0; i < lines.size(); ++i) {
-        Parsed p = ParseLine(lines[i].text);
-        if (p.kind != Kind::Section || !SameName(p.name, name))
-            continue;
-        r.header = i;
-        r.end = lines.size();
-        for (size_t j = i + 1; j < lines.size(); ++j) {
-            if (ParseLine(lines[j].text).kind == Kind::Section) {
-                r.end = j;
-                break;
-            }
-        }
-        return true;
-    }
-    return false;
-}
-
-// Index of the first line of the section that is the key (with or without
-// a value); npos when none.
-size_t FindKey(const std::vector<Line>& lines, const SectionRange& r, const std::string& key,
-               Parsed* parsed = nullptr)
-{
-    for (size_t i = r.header + 1; i < r.end; ++i) {
-        Parsed p = ParseLine(lines[i].text);
-        if ((p.kind == Kind::Key || p.kind == Kind::KeyNoValue) && SameName(p.name, key)) {
-            if (parsed)
-                *parsed = p;
-            return i;
-        }
-    }
-    return std::string::npos;
 }
 
 std::string StripQuotes(std::string_view v)
@@ -352,12 +336,6 @@ std::string CheckedIdent(const std::string& fileName, const std::string& ident)
 
 const char* const kCrLf = "\r\n";
 
-void EnsureEol(std::vector<Line>& lines, size_t index)
-{
-    if (index < lines.size() && lines[index].eol.empty())
-        lines[index].eol = kCrLf;
-}
-
 }  // namespace
 
 // -------------------------------------------------------------- integers
@@ -390,16 +368,218 @@ std::optional<int32_t> platform::ParseIniInteger(std::string_view text)
     return static_cast<int32_t>(bits);
 }
 
+// ------------------------------------------------------------------ the document
+
+// The lines of a file with an index of its sections and keys, so that a
+// lookup, a change or a deletion costs the same whatever the file's size:
+// loading or saving a file of any size is linear. The list keeps every
+// line where it is while others are added or removed around it.
+struct TIniFile::Doc {
+    using Lines = std::list<Line>;
+    using At = Lines::iterator;
+
+    struct Section {
+        At header;
+        At lastKey;  // where a new key goes after: the last key line, or the header
+        // Folded key name -> its lines (with or without a value), in file order.
+        std::unordered_map<std::string, std::vector<At>> keys;
+    };
+
+    Lines lines;
+    Encoding encoding = Encoding::Ansi;
+
+    Doc() = default;
+    explicit Doc(std::string_view data)
+    {
+        const std::string text = Decode(data, encoding);
+        size_t pos = 0;
+        const size_t n = text.size();
+        while (pos < n) {
+            size_t end = pos;
+            while (end < n && text[end] != '\r' && text[end] != '\n')
+                ++end;
+            Line line;
+            line.text = text.substr(pos, end - pos);
+            if (end < n) {
+                if (text[end] == '\r' && end + 1 < n && text[end + 1] == '\n')
+                    line.eol = kCrLf;
+                else
+                    line.eol = text[end];
+            }
+            pos = end + line.eol.size();
+            lines.push_back(std::move(line));
+        }
+    }
+
+    std::string Bytes() const
+    {
+        std::string out;
+        for (const Line& l : lines) {
+            out += l.text;
+            out += l.eol;
+        }
+        return Encode(out, encoding);
+    }
+
+    // The first section of that (trimmed, Windows-1252) name; null when none.
+    Section* FindSection(const std::string& name)
+    {
+        Index();
+        auto it = sections_.find(Folded(name));
+        return it == sections_.end() ? nullptr : &it->second;
+    }
+
+    // The lines of the key in the section, first one first; null when none.
+    static std::vector<At>* FindKey(Section* section, const std::string& key)
+    {
+        if (!section)
+            return nullptr;
+        auto it = section->keys.find(Folded(key));
+        return it == section->keys.end() ? nullptr : &it->second;
+    }
+
+    // The first line of the key, parsed, when it has a value.
+    std::optional<Parsed> Value(const std::string& section, const std::string& key)
+    {
+        const std::vector<At>* at = FindKey(FindSection(section), key);
+        if (!at)
+            return std::nullopt;
+        const Parsed p = ParseLine(at->front()->text);
+        if (p.kind != Kind::Key)
+            return std::nullopt;
+        return p;
+    }
+
+    // Windows-1252 names, checked. True when a line changed.
+    bool Write(const std::string& s, const std::string& k, const std::string& v)
+    {
+        Section* section = FindSection(s);
+        if (!section) {
+            // A new section at the end of the file, after a blank line.
+            if (!lines.empty()) {
+                if (lines.back().eol.empty())
+                    lines.back().eol = kCrLf;
+                if (!TrimView(lines.back().text).empty())
+                    lines.push_back(Line{"", kCrLf});
+            }
+            const At header = lines.insert(lines.end(), Line{"[" + s + "]", kCrLf});
+            const At line = lines.insert(lines.end(), Line{k + "=" + v, kCrLf});
+            Section& added = sections_[Folded(s)];
+            added.header = header;
+            added.lastKey = line;
+            added.keys[Folded(k)].push_back(line);
+            return true;
+        }
+        if (std::vector<At>* at = FindKey(section, k)) {
+            const At line = at->front();
+            const Parsed p = ParseLine(line->text);
+            if (p.kind == Kind::Key && p.value == v)
+                return false;  // the same value: the line stays as it is
+            *line = Line{std::string(p.name) + "=" + v, kCrLf};
+            return true;
+        }
+        // A new key right after the last key line of the section.
+        if (section->lastKey->eol.empty())
+            section->lastKey->eol = kCrLf;
+        section->lastKey = lines.insert(std::next(section->lastKey), Line{k + "=" + v, kCrLf});
+        section->keys[Folded(k)].push_back(section->lastKey);
+        return true;
+    }
+
+    // Deletes the first line of the key, or (laterCopies) every line of it
+    // but the first. True when a line went.
+    bool Delete(const std::string& s, const std::string& k, bool laterCopies)
+    {
+        Section* section = FindSection(s);
+        std::vector<At>* at = FindKey(section, k);
+        if (!at || (laterCopies && at->size() < 2))
+            return false;
+        if (!laterCopies) {
+            Erase(*section, at->front());
+            at->erase(at->begin());
+        } else {
+            while (at->size() > 1) {
+                Erase(*section, at->back());
+                at->pop_back();
+            }
+        }
+        if (at->empty())
+            section->keys.erase(Folded(k));
+        return true;
+    }
+
+    // The section's "[...]" line and every line up to the next section.
+    bool EraseSection(const std::string& s)
+    {
+        Section* section = FindSection(s);
+        if (!section)
+            return false;
+        At end = std::next(section->header);
+        while (end != lines.end() && ParseLine(end->text).kind != Kind::Section)
+            ++end;
+        lines.erase(section->header, end);
+        // A later section of the same name now comes first.
+        indexed_ = false;
+        sections_.clear();
+        return true;
+    }
+
+private:
+    static std::string Folded(std::string_view name)
+    {
+        std::string out(name);
+        for (char& c : out)
+            c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
+        return out;
+    }
+
+    void Index()
+    {
+        if (indexed_)
+            return;
+        indexed_ = true;
+        Section* current = nullptr;
+        for (At it = lines.begin(); it != lines.end(); ++it) {
+            const Parsed p = ParseLine(it->text);
+            if (p.kind == Kind::Section) {
+                auto [entry, added] = sections_.try_emplace(Folded(p.name));
+                current = added ? &entry->second : nullptr;  // a later duplicate is not seen
+                if (current)
+                    current->header = current->lastKey = it;
+            } else if (current && (p.kind == Kind::Key || p.kind == Kind::KeyNoValue)) {
+                current->keys[Folded(p.name)].push_back(it);
+                current->lastKey = it;
+            }
+        }
+    }
+
+    void Erase(Section& section, At line)
+    {
+        if (section.lastKey == line) {
+            do
+                --section.lastKey;
+            while (section.lastKey != section.header && ParseLine(section.lastKey->text).kind != Kind::Key &&
+                   ParseLine(section.lastKey->text).kind != Kind::KeyNoValue);
+        }
+        lines.erase(line);
+    }
+
+    bool indexed_ = false;
+    std::unordered_map<std::string, Section> sections_;
+};
+
 // -------------------------------------------------------------- TIniFile
 
-TIniFile::TIniFile(const std::string& fileName) : fileName_(fileName)
+TIniFile::TIniFile(const std::string& fileName) : fileName_(fileName), doc_(std::make_unique<Doc>())
 {
     std::string data;
     if (ReadFileBytes(fileName_, data))
-        lines_ = SplitLines(data);
+        doc_ = std::make_unique<Doc>(data);
     else
         readError_ = errno;
 }
+
+TIniFile::~TIniFile() = default;
 
 void TIniFile::BeginUpdate()
 {
@@ -411,7 +591,7 @@ void TIniFile::BeginUpdate()
                                     "\": reading it failed: " + ErrnoText(err));
         data.clear();
     }
-    lines_ = SplitLines(data);
+    doc_ = std::make_unique<Doc>(data);
     batch_ = true;
     dirty_ = false;
 }
@@ -423,33 +603,21 @@ void TIniFile::UpdateFile()
     batch_ = false;
     if (dirty_) {
         dirty_ = false;
-        WriteFileAtomically(fileName_, JoinLines(lines_));
+        WriteFileAtomically(fileName_, doc_->Bytes());
     }
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident,
                                  const std::string& def)
 {
-    SectionRange r;
-    if (!FindSection(lines_, Trim(Utf8ToCp1252(section)), r))
-        return def;
-    Parsed p;
-    if (FindKey(lines_, r, Trim(Utf8ToCp1252(ident)), &p) == std::string::npos ||
-        p.kind != Kind::Key)
-        return def;
-    return Cp1252ToUtf8(StripQuotes(p.value));
+    const auto p = doc_->Value(Trim(Utf8ToCp1252(section)), Trim(Utf8ToCp1252(ident)));
+    return p ? Cp1252ToUtf8(StripQuotes(p->value)) : def;
 }
 
 int32_t TIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t def)
 {
-    SectionRange r;
-    if (!FindSection(lines_, Trim(Utf8ToCp1252(section)), r))
-        return def;
-    Parsed p;
-    if (FindKey(lines_, r, Trim(Utf8ToCp1252(ident)), &p) == std::string::npos ||
-        p.kind != Kind::Key)
-        return def;
-    return platform::ParseIniInteger(StripQuotes(p.value)).value_or(def);
+    const auto p = doc_->Value(Trim(Utf8ToCp1252(section)), Trim(Utf8ToCp1252(ident)));
+    return p ? platform::ParseIniInteger(StripQuotes(p->value)).value_or(def) : def;
 }
 
 bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bool def)
@@ -459,28 +627,24 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bo
 
 bool TIniFile::SectionExists(const std::string& section)
 {
-    SectionRange r;
-    return FindSection(lines_, Trim(Utf8ToCp1252(section)), r);
+    return doc_->FindSection(Trim(Utf8ToCp1252(section))) != nullptr;
 }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& ident)
 {
-    SectionRange r;
-    if (!FindSection(lines_, Trim(Utf8ToCp1252(section)), r))
-        return false;
-    Parsed p;
-    return FindKey(lines_, r, Trim(Utf8ToCp1252(ident)), &p) != std::string::npos &&
-           p.kind == Kind::Key;
+    return doc_->Value(Trim(Utf8ToCp1252(section)), Trim(Utf8ToCp1252(ident))).has_value();
 }
 
 void TIniFile::ReadSection(const std::string& section, std::vector<std::string>& idents)
 {
     idents.clear();
-    SectionRange r;
-    if (!FindSection(lines_, Trim(Utf8ToCp1252(section)), r))
+    const Doc::Section* s = doc_->FindSection(Trim(Utf8ToCp1252(section)));
+    if (!s)
         return;
-    for (size_t i = r.header + 1; i < r.end; ++i) {
-        Parsed p = ParseLine(lines_[i].text);
+    for (auto it = std::next(s->header); it != doc_->lines.end(); ++it) {
+        const Parsed p = ParseLine(it->text);
+        if (p.kind == Kind::Section)
+            break;
         if (p.kind == Kind::Key)
             idents.push_back(Cp1252ToUtf8(std::string(p.name)));
     }
@@ -489,7 +653,7 @@ void TIniFile::ReadSection(const std::string& section, std::vector<std::string>&
 void TIniFile::ReadSections(std::vector<std::string>& sections)
 {
     sections.clear();
-    for (const auto& l : lines_) {
+    for (const auto& l : doc_->lines) {
         Parsed p = ParseLine(l.text);
         if (p.kind == Kind::Section)
             sections.push_back(Cp1252ToUtf8(std::string(p.name)));
@@ -500,7 +664,7 @@ template <typename Change>
 void TIniFile::Modify(Change&& change)
 {
     if (batch_) {
-        if (change(lines_))
+        if (change(*doc_))
             dirty_ = true;
         return;
     }
@@ -511,15 +675,13 @@ void TIniFile::Modify(Change&& change)
     if (!existed && errno != ENOENT)
         throw EIniFileException("Cannot write the ini file \"" + fileName_ +
                                 "\": reading it failed: " + ErrnoText(errno));
-    std::vector<Line> lines = SplitLines(before);
-    if (!change(lines)) {
-        lines_ = std::move(lines);
-        return;  // nothing to change
+    auto doc = std::make_unique<Doc>(before);
+    if (change(*doc)) {
+        const std::string after = doc->Bytes();
+        if (!existed || after != before)
+            WriteFileAtomically(fileName_, after);
     }
-    std::string after = JoinLines(lines);
-    if (!existed || after != before)
-        WriteFileAtomically(fileName_, after);
-    lines_ = std::move(lines);
+    doc_ = std::move(doc);
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& ident,
@@ -531,39 +693,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
         throw EIniFileException("Cannot write the ini file \"" + fileName_ + "\": the value of \"" +
                                 ident + "\" holds a line break or NUL, which an ini file cannot hold");
     const std::string v = Utf8ToCp1252(value);
-    Modify([&](std::vector<Line>& lines) {
-        SectionRange r;
-        if (!FindSection(lines, s, r)) {
-            // A new section at the end of the file, after a blank line.
-            if (!lines.empty()) {
-                EnsureEol(lines, lines.size() - 1);
-                if (!Trim(lines.back().text).empty())
-                    lines.push_back(Line{"", kCrLf});
-            }
-            lines.push_back(Line{"[" + s + "]", kCrLf});
-            lines.push_back(Line{k + "=" + v, kCrLf});
-            return true;
-        }
-        Parsed p;
-        size_t at = FindKey(lines, r, k, &p);
-        if (at != std::string::npos) {
-            if (p.kind == Kind::Key && p.value == v)
-                return false;  // the same value: the line stays as it is
-            lines[at] = Line{std::string(p.name) + "=" + v, kCrLf};
-            return true;
-        }
-        // A new key right after the last key line of the section.
-        size_t after = r.header;
-        for (size_t i = r.header + 1; i < r.end; ++i) {
-            Kind kind = ParseLine(lines[i].text).kind;
-            if (kind == Kind::Key || kind == Kind::KeyNoValue)
-                after = i;
-        }
-        EnsureEol(lines, after);
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after + 1),
-                     Line{k + "=" + v, kCrLf});
-        return true;
-    });
+    Modify([&](Doc& doc) { return doc.Write(s, k, v); });
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& ident, int32_t value)
@@ -580,27 +710,18 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
 {
     const std::string s = Trim(Utf8ToCp1252(section));
     const std::string k = Trim(Utf8ToCp1252(ident));
-    Modify([&](std::vector<Line>& lines) {
-        SectionRange r;
-        if (!FindSection(lines, s, r))
-            return false;
-        size_t at = FindKey(lines, r, k);
-        if (at == std::string::npos)
-            return false;
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
-        return true;
-    });
+    Modify([&](Doc& doc) { return doc.Delete(s, k, false); });
+}
+
+void TIniFile::DeleteLaterCopies(const std::string& section, const std::string& ident)
+{
+    const std::string s = Trim(Utf8ToCp1252(section));
+    const std::string k = Trim(Utf8ToCp1252(ident));
+    Modify([&](Doc& doc) { return doc.Delete(s, k, true); });
 }
 
 void TIniFile::EraseSection(const std::string& section)
 {
     const std::string s = Trim(Utf8ToCp1252(section));
-    Modify([&](std::vector<Line>& lines) {
-        SectionRange r;
-        if (!FindSection(lines, s, r))
-            return false;
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(r.header),
-                    lines.begin() + static_cast<std::ptrdiff_t>(r.end));
-        return true;
-    });
+    Modify([&](Doc& doc) { return doc.EraseSection(s); });
 }

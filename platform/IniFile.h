@@ -35,16 +35,20 @@
 //   name, a key name with '=' or starting with ';' or '['. Leading and
 //   trailing blanks of a value, and a pair of quotes around it, are written
 //   as given and so, as on Windows, do not survive a read.
-// Text: the file is Windows-1252, the API speaks UTF-8. Every byte maps to a
+// Text: the file is Windows-1252 (or, with a byte-order mark, UTF-8 or
+// UTF-16, read through the mark and written back with it, as far as
+// Windows-1252 holds its characters), the API speaks UTF-8. Every byte maps to a
 // character (the five bytes that cp1252 leaves undefined map to U+0081,
 // U+008D, U+008F, U+0090, U+009D), so any file content round-trips; a
 // character that cp1252 lacks (or invalid UTF-8) is written as '?'.
 // Reads use the content loaded at construction plus what this object's
-// writes found and left in the file.
+// writes found and left in the file. Sections and keys are indexed: a
+// lookup or a change inside BeginUpdate costs the same in a file of any size.
 // Many changes, one write: between BeginUpdate and UpdateFile, writes change
 // only this object's copy, and UpdateFile replaces the file once.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -77,6 +81,7 @@ class TIniFile {
 public:
     // A missing or unreadable file reads as an empty file; never throws.
     explicit TIniFile(const std::string& fileName);
+    ~TIniFile();
 
     // 0 when the constructor read the file, else the errno of the failure
     // (ENOENT for a file that does not exist).
@@ -107,6 +112,10 @@ public:
     void ReadSections(std::vector<std::string>& sections);
     // Deletes the first matching key of the first matching section.
     void DeleteKey(const std::string& section, const std::string& ident);
+    // Deletes every line of the key in the first matching section but the
+    // first, which is the one read and written: a file edited by hand may
+    // hold a key twice.
+    void DeleteLaterCopies(const std::string& section, const std::string& ident);
     // Deletes the first matching section: its "[...]" line and every line up
     // to the next section (as on Windows, comments in it go too).
     void EraseSection(const std::string& section);
@@ -127,12 +136,13 @@ public:
     };
 
 private:
+    struct Doc;
     template <typename Change>
     void Modify(Change&& change);
 
     std::string fileName_;
-    std::vector<Line> lines_;
+    std::unique_ptr<Doc> doc_;
     int readError_ = 0;
     bool batch_ = false;  // inside BeginUpdate .. UpdateFile
-    bool dirty_ = false;  // the batch changed lines_
+    bool dirty_ = false;  // the batch changed the document
 };

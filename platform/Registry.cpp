@@ -111,6 +111,7 @@ struct Value {
     Kind kind = Kind::Text;
     int32_t integer = 0;
     std::string text;
+    bool removed = false;  // deleted, until the key's values are next listed
 };
 
 // A key. Its subkeys and values keep their creation order in the vectors;
@@ -120,7 +121,11 @@ class Node {
 public:
     std::string name;
 
-    const std::vector<Value>& Values() const { return values_; }
+    const std::vector<Value>& Values() const
+    {
+        Compact();
+        return values_;
+    }
     const std::vector<std::unique_ptr<Node>>& Children() const { return children_; }
 
     Node* Child(const std::string& n) const
@@ -164,24 +169,35 @@ public:
         }
         return values_[it->second];
     }
+    // The value is only marked: the walk that deletes a telephone book of
+    // tens of thousands of entries stays linear. The vector is closed up when
+    // the values are next listed.
     bool RemoveValue(const std::string& n)
     {
         auto it = valueIndex_.find(Folded(n));
         if (it == valueIndex_.end())
             return false;
-        const size_t at = it->second;
+        values_[it->second].removed = true;
         valueIndex_.erase(it);
-        values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
-        for (auto& [folded, index] : valueIndex_)
-            if (index > at)
-                --index;
+        ++removed_;
         return true;
     }
 
 private:
-    std::vector<Value> values_;
+    void Compact() const
+    {
+        if (removed_ == 0)
+            return;
+        std::erase_if(values_, [](const Value& v) { return v.removed; });
+        removed_ = 0;
+        for (size_t i = 0; i < values_.size(); ++i)
+            valueIndex_[Folded(values_[i].name)] = i;
+    }
+
+    mutable std::vector<Value> values_;
+    mutable size_t removed_ = 0;
     std::vector<std::unique_ptr<Node>> children_;
-    std::unordered_map<std::string, size_t> valueIndex_;
+    mutable std::unordered_map<std::string, size_t> valueIndex_;
     std::unordered_map<std::string, Node*> childIndex_;
 };
 

@@ -4,6 +4,7 @@
 #include "app/ConfigFile.h"
 #include "app/ConfigPage.h"
 #include "app/Main.h"
+#include "app/Validate.h"
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/FileDialogs.h"
@@ -365,6 +366,67 @@ TEST_F(ConfigFile, WindowsFileLoadsAndKeepsItsCommentsAndUnknownKeys)
     EXPECT_EQ(Keys().size(), kSaveOrder.size());  // a book of one, and the unknown key
 }
 
+TEST_F(ConfigFile, FilesWithAByteOrderMarkAreReadAndWrittenBackSo)
+{
+    const std::string utf16le("\xFF\xFE[\0C\0o\0n\0f\0i\0g\0]\0\r\0\n\0A\0P\0N\0=\0\xE9\0\r\0\n\0", 36);
+    std::string utf16be = utf16le;
+    for (size_t i = 0; i + 1 < utf16be.size(); i += 2)
+        std::swap(utf16be[i], utf16be[i + 1]);
+    for (const std::string& bytes : {std::string("\xEF\xBB\xBF[Config]\r\nAPN=\xC3\xA9\r\n"), utf16le, utf16be}) {
+        Load(bytes);
+        EXPECT_EQ(form->editApn->text(), QString::fromUtf8("\xC3\xA9"));
+        Save();
+        const std::string after = ReadAll(file);
+        EXPECT_EQ(after.substr(0, 2), bytes.substr(0, 2));
+        form->editApn->clear();
+        TIniFile ini(file);
+        LoadConfigFile(form, ini);
+        EXPECT_EQ(form->editApn->text(), QString::fromUtf8("\xC3\xA9"));
+    }
+}
+
+TEST_F(ConfigFile, ASaveLeavesNoSecondCopyOfAKeyAndKeepsANulAsABlank)
+{
+    Load("[Config]\r\nPhonebook 0=0111\r\nPhonebook 1=0222\r\nAPN=" + std::string("a\0b", 3) +
+         "\r\nPhonebook 1=0999\r\nPhonebook 2=0333\r\napn=second\r\n");
+    EXPECT_EQ(Book(form), (std::vector<std::string>{"0111", "0222", "0333"}));
+    EXPECT_EQ(form->editApn->text(), "a b");
+    RemoveNumberFromLists(form, "0222");
+    RemoveNumberFromLists(form, "0333");
+    Save();
+    EXPECT_EQ(ReadAll(file).find("0999"), std::string::npos);
+    EXPECT_EQ(ReadAll(file).find("second"), std::string::npos);
+    while (form->comboHostTel->count() > 0)
+        RemoveNumberFromLists(form, form->comboHostTel->itemText(0).toStdString());
+    form->editApn->clear();
+    TIniFile ini(file);
+    LoadConfigFile(form, ini);
+    EXPECT_EQ(Book(form), std::vector<std::string>{"0111"});
+    EXPECT_EQ(form->editApn->text(), "a b");
+}
+
+TEST_F(ConfigFile, ALoadedTextKeepsItsWholeLengthAndTypingStillStopsAtTheLimit)
+{
+    Load("[Config]\r\nLow RF Threshold=12345\r\nECU Number=123456\r\nHost Number=" + std::string(260, '1') + "\r\n");
+    EXPECT_EQ(form->editLowRfThresh->text(), "12345");
+    EXPECT_EQ(form->editEcuNum->text(), "123456");
+    EXPECT_EQ(form->comboHostTel->currentText().size(), 260);
+    EXPECT_EQ(ValidateLowRfThreshold(form), irInvalid);
+    form->show();
+    form->pageMain->setCurrentIndex(0);
+    QLineEdit* edit = form->editLowRfThresh;
+    edit->setFocus();
+    edit->end(false);
+    QTest::keyClicks(edit, "6");
+    EXPECT_EQ(edit->text(), "12345") << "no longer than it was";
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, "67");
+    EXPECT_EQ(edit->text(), "1234");
+    edit->selectAll();
+    QTest::keyClicks(edit, "98765");
+    EXPECT_EQ(edit->text(), "987") << "the limit for typing";
+}
+
 // ---------------------------------------------------------------- faults of a naive load
 
 TEST_F(ConfigFile, EveryDayAlreadyTickedStillLocksAllDays)
@@ -553,6 +615,23 @@ TEST_F(ConfigFile, FailuresSayUnableToOpenAndLeaveTheOldFile)
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_NE(dialogs[0].find("unreadable.kvt"), std::string::npos) << dialogs[0];
     EXPECT_EQ(form->editApn->text(), "kept");
+
+    // A file of another kind (no "Config" section) is refused the same way
+    // and changes nothing.
+    for (const std::string& other : {std::string("\x7F" "ELF\x02\x01\0\0[x]\xFF", 12), std::string("[Other]\r\nAPN=x\r\n")}) {
+        chosen = dir.File("other.bin");
+        WriteAll(chosen, other);
+        dialogs.clear();
+        beeps.clear();
+        form->SetStatusText("");
+        const std::vector<std::string> page = ConfigPageState(form);
+        ChooseFromFileMenu(form->menuLoad);
+        EXPECT_EQ(form->StatusText(), "  Unable to open the file");
+        EXPECT_EQ(beeps, std::vector<uint32_t>{platform::MB_ICONHAND});
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ(dialogs[0].rfind("Unable to open the file\n\n", 0), 0u) << dialogs[0];
+        EXPECT_EQ(ConfigPageState(form), page);
+    }
 }
 
 // ---------------------------------------------------------------- killed saves
@@ -633,6 +712,7 @@ TEST_F(ConfigFile, KilledSaveLeavesTheOldOrTheNewFileWhole)
     });
     EXPECT_EQ(exitCode(pid), 9);
     EXPECT_EQ(ReadAll(file), contentA);
+    EXPECT_TRUE(NoTemporaryFiles()) << "killed while its content had no name";
     pid = runChild([&] {
         platform::SetAtomicFileCalls({KillAfterRename, nullptr});
         Replay(file, b.writes);
@@ -652,4 +732,8 @@ TEST_F(ConfigFile, KilledSaveLeavesTheOldOrTheNewFileWhole)
         const std::string now = ReadAll(file);
         EXPECT_TRUE(now == contentA || now == contentB) << "round " << round << ": " << now.size() << " bytes";
     }
+    // The content is written without a name: a kill leaves at most the one
+    // named for the moment before the rename, and the next save removes it.
+    Replay(file, a.writes);
+    EXPECT_TRUE(NoTemporaryFiles());
 }

@@ -356,6 +356,23 @@ TEST_F(RegistrySettings, ALongerBookOfAnEarlierRunIsCutBack)
     EXPECT_EQ(values.count("Phonebook 7"), 1u) << "the walk stops at the first gap";
 }
 
+TEST_F(RegistrySettings, TheBookStopsAtItsBoundOnBothWalks)
+{
+    Start();
+    SaveAndRead();
+    Write([](TRegistry& reg) {
+        for (size_t n = 0; n <= kPhoneBookLimit; ++n)
+            reg.WriteString("Phonebook " + std::to_string(n), std::to_string(n));
+    });
+    Start();
+    EXPECT_EQ(size_t(form->comboHostTel->count()), kPhoneBookLimit);
+    AddNumberToLists(form, "one more");
+    EXPECT_EQ(size_t(form->comboHostTel->count()), kPhoneBookLimit);
+    const SettingsValues values = SaveAndRead();
+    EXPECT_EQ(values.at("Phonebook 65535"), "\"65535\"");
+    EXPECT_EQ(values.count("Phonebook 65536"), 0u);
+}
+
 // Put-back rules that would otherwise leave a box showing what is not sent.
 TEST_F(RegistrySettings, EveryDayClearAllAndRadiosEndAsStored)
 {

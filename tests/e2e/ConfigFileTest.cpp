@@ -62,7 +62,7 @@ TEST_F(ConfigFileEndToEnd, SavedPageComesBackInTheNextRun)
     Start();
     // Start from the load defaults, whatever the settings brought back.
     const std::string empty = dir.File("empty.kvt");
-    WriteAll(empty, "");
+    WriteAll(empty, "[Config]\r\n");
     ChooseFromFileMenu(form->menuLoad, empty);
     EXPECT_NE(ConfigPageState(form), page);
     ChooseFromFileMenu(form->menuLoad, saved);

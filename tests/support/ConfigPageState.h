@@ -54,7 +54,7 @@ inline void FillConfigPage(TformMain* form, int bookSize = 3)
             continue;
         }
         if (v->type == ConfigValueType::Text) {
-            d.text = key.rfind("MME", 0) == 0 ? "0A 1B C" + key.substr(3) : key + " \xC3\xA9t\xC3\xA9 ; x=y";
+            d.text = key.rfind("MME", 0) == 0 ? "0A1BC" + key.substr(3) : key + " \xC3\xA9t\xC3\xA9 ; x=y";
         } else if (v->type == ConfigValueType::Boolean) {
             d.number = key == "Message To Repeater" ? 0 : 1;
         } else if (key == "Tx Status 1") {
