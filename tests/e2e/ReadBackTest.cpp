@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -175,6 +176,9 @@ TEST_F(ReadBack, ReportOfAKnownRepeaterLineByLine)
         EXPECT_EQ(i < lines.size() ? lines[i] : "<missing>", i < kReport.size() ? kReport[i] : "<extra>")
             << "line " << i;
     EXPECT_EQ(form->StatusText(), "  Read Complete");
+    QScrollBar* bar = window->boxResults->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the last line in view";
     EXPECT_TRUE(window->btnRead->isVisible() && !window->btnAbort->isVisible());
     EXPECT_TRUE(window->btnSave->isEnabled());
 
