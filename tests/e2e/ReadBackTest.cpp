@@ -321,6 +321,8 @@ TEST_F(ReadBack, KeysInTheToolWindowsStartAndLoseNothing)
     Advance(3000); // the message log has lines
     readBack->AddLine("a report line");
     debug->viewSmsSuccess->addTopLevelItem(new QTreeWidgetItem(QStringList {"01-Jan-1970, 00:00:00"}));
+    form->viewDatabase->addTopLevelItem(new QTreeWidgetItem(QStringList {" 0000-0001"}));
+    form->pageMain->setCurrentWidget(form->tabRfTest);
     struct Row {
         const char* name;
         QWidget* window;
@@ -332,6 +334,7 @@ TEST_F(ReadBack, KeysInTheToolWindowsStartAndLoseNothing)
         {"debug log list", debug, debug->viewSmsSuccess, [debug] { return debug->viewSmsSuccess->topLevelItemCount(); }},
         {"debug log tabs", debug, debug->pageControl, [debug] { return debug->viewSmsSuccess->topLevelItemCount(); }},
         {"read-back report", readBack, readBack->boxResults, [readBack] { return readBack->boxResults->count(); }},
+        {"RF test's database", form, form->viewDatabase, [this] { return form->viewDatabase->topLevelItemCount(); }},
     };
     for (const Row& r : rows) {
         for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
