@@ -197,8 +197,8 @@ void TformMain::btnSend1Click(QObject* Sender)
 void TformMain::editManualMsg1KeyPress(QObject*, char& Key)
 {
     const bool passes = IsHexDigit(Key) || Key == 8 || Key == ' ';
-    // Keys without a character of their own (control characters) are the
-    // editor's business.
+    // Control characters are the editor's business: Ctrl+C, Ctrl+V (the mask
+    // takes only what fits) and Delete, which X11 sends as 0x7F.
     if (!passes && uint8_t(Key) >= 0x20 && Key != 0x7F)
         Key = 0;
 }

@@ -317,9 +317,10 @@ void SignalStrengthTail(TformMain* form, const TMsgRecord* msg)
             form->textRssiValue->setText("???");
         } else {
             gauge->setValue(std::clamp<int>(msg->data[7], gauge->minimum(), gauge->maximum()));
-            char text[16];
-            std::snprintf(text, sizeof text, "%.1f%%", gauge->value() * 100.0 / 32.0);
-            form->textRssiValue->setText(text);
+            // In tenths, a half rounded up as the "0.0%" pattern does (2 shows
+            // 6.3%); printf would round 6.25 to even.
+            const int tenths = (gauge->value() * 1000 + 16) / 32;
+            form->textRssiValue->setText(QString("%1.%2%").arg(tenths / 10).arg(tenths % 10));
         }
         QPalette p = gauge->palette();
         p.setColor(QPalette::Highlight, gauge->value() >= 7 ? QColor(0, 0x80, 0) : QColor(255, 0, 0));

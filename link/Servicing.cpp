@@ -202,9 +202,12 @@ void TformMain::timerMsgTimeoutTimer(QObject*)
     if (opState == osConfigItems || opState == osCheckOptions || opState == osSingleLnaOptions ||
         opState == osSingleReportFormat)
         MarkCurrentItemFailed();
+    const std::string noResponse = GetLangString(this, 184, "No Response from Repeater");
+    if (opState == osReadConfig && formReadConfig)
+        ReadConfigJobFailed(formReadConfig, noResponse);
     platform::MessageBeep(platform::MB_ICONHAND);
     EndOperation();
-    SetStatusText("  " + GetLangString(this, 184, "No Response from Repeater"));
+    SetStatusText("  " + noResponse);
 }
 
 void TformMain::EndOperation()
@@ -300,6 +303,9 @@ void TformMain::LinkFailed(bool deviceGone)
 {
     if (opState == osConfigItems || opState == osCheckOptions)
         MarkCurrentItemFailed();
+    const std::string problem = GetLangString(this, 177, "A problem was found while communicating with the Vigilator");
+    if (opState == osReadConfig && formReadConfig)
+        ReadConfigJobFailed(formReadConfig, problem);
     EndOperation();
     if (deviceGone) {
         timerGeneral->SetEnabled(false);
@@ -322,7 +328,7 @@ void TformMain::LinkFailed(bool deviceGone)
         bool& flag;
         ~Reset() { flag = false; }
     } reset {linkFailureShown_};
-    std::string text = GetLangString(this, 177, "A problem was found while communicating with the Vigilator");
+    std::string text = problem;
     if (deviceGone)
         text += "\n" + GetLangString(this, 36, "Please check the PC's Bluetooth settings and the Interface power.");
     platform::MessageBeep(platform::MB_ICONHAND);

@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <algorithm>
 #include <memory>
 
@@ -99,8 +98,7 @@ void TformComms::reject()
 void TformComms::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* where = screen())
-        move(where->availableGeometry().center() - rect().center());
+    dialogsizing::CentreOnScreen(this);
 }
 
 void TformMain::menuCommsClick()

@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QWidget>
 #include <algorithm>
@@ -78,6 +79,17 @@ inline QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const 
     label->setText(text);
     label->adjustSize();
     return label;
+}
+
+// Centres a window on its screen; Qt would centre a dialog on its owner.
+// Called when the window is shown, once its size is known.
+inline void CentreOnScreen(QWidget* window)
+{
+    if (const QScreen* screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }
 
 // A fixed-size dialog's window: a title and close box only.

@@ -88,11 +88,10 @@ std::string TMsgLogModel::Text() const
 
 // ============================================================== the window
 
-TformMsgLog::TformMsgLog(QWidget* owner) : QDialog(owner), main_(formMain)
+TformMsgLog::TformMsgLog(QWidget* owner) : QWidget(owner, Qt::Window), main_(formMain)
 {
     setObjectName("formMsgLog");
     setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
     setWindowTitle(" Message Log");
     setFont(dialogsizing::PixelFont("Arial", 15));
     setGeometry(367, 225, 622, 432);
@@ -136,6 +135,8 @@ TformMsgLog::TformMsgLog(QWidget* owner) : QDialog(owner), main_(formMain)
 
     dialogSave.defaultExt = "txt";
     dialogSave.filter = "Text Files (*.txt)|*.txt|Log Files (*.log)|*.log|All Fioles (*.*)|*.*";
+    // As the report's: a file that exists is replaced only when the user says so.
+    dialogSave.overwritePrompt = true;
 
     QObject::connect(btnClear, &QPushButton::clicked, this, [this] { platform::Guarded([this] { btnClearClick(); }); });
     QObject::connect(btnSave, &QPushButton::clicked, this, [this] { platform::Guarded([this] { btnSaveClick(); }); });
@@ -154,7 +155,7 @@ void TformMsgLog::closeEvent(QCloseEvent* event)
     // The window is freed on close: from here on the frame layer must not reach it.
     if (formMsgLog == this)
         formMsgLog = nullptr;
-    QDialog::closeEvent(event);
+    QWidget::closeEvent(event);
 }
 
 void TformMsgLog::ApplyLanguageAndLayout()

@@ -5,7 +5,7 @@
 #include "platform/FileDialogs.h"
 
 #include <QAbstractListModel>
-#include <QDialog>
+#include <QWidget>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,7 +42,9 @@ private:
     std::vector<uint32_t> ends_; // end of each line's bytes in bytes_
 };
 
-class TformMsgLog : public QDialog {
+// A plain window, not a dialog: no button is a default that Return in the
+// list would click (Clear erases an unsaved log), and Escape does not close it.
+class TformMsgLog : public QWidget {
 public:
     explicit TformMsgLog(QWidget* owner);
     ~TformMsgLog() override;

@@ -183,6 +183,7 @@ void TformAdminOptions::showEvent(QShowEvent* event)
     if (shown_)
         return;
     shown_ = true;
+    dialogsizing::CentreOnScreen(this);
     platform::Guarded([this] { FormShow(); });
 }
 
@@ -243,11 +244,14 @@ void TformAdminOptions::reject()
 
 bool TformAdminOptions::eventFilter(QObject* watched, QEvent* event)
 {
-    // The wait time takes digits and backspace; every other character is swallowed.
+    // The wait time takes digits; every other character is swallowed. Control
+    // characters pass: backspace, Ctrl+C and Ctrl+V (a pasted text still meets
+    // the spin box's own number check), and Delete, which X11 sends as 0x7F.
     if (watched == editWaitTime && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
-        if (!text.isEmpty() && text[0].unicode() >= 32 && !(text[0] >= u'0' && text[0] <= u'9'))
+        const char16_t c = text.isEmpty() ? 0 : text[0].unicode();
+        if (c >= 32 && c != 0x7F && !(c >= u'0' && c <= u'9'))
             return true;
     }
     return QDialog::eventFilter(watched, event);

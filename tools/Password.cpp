@@ -69,6 +69,12 @@ void TformPassword::ApplyLanguage()
     setFixedSize(clientWidth + 2 * kBorderWidth, kClientHeight + 2 * kBorderWidth);
 }
 
+void TformPassword::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    dialogsizing::CentreOnScreen(this);
+}
+
 void TformPassword::reject()
 {
     done(2);

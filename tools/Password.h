@@ -25,6 +25,9 @@ public:
     // The close box and Escape end the dialog with 2, as Cancel would.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     TformMain* form_;
 };

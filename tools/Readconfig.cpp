@@ -176,6 +176,10 @@ void TformReadConfig::btnSaveClick()
 void TformReadConfig::closeEvent(QCloseEvent* event)
 {
     FormClose();
+    // The window is freed on close: a reply handled before it is gone must
+    // find no window and end the read, not send the next request.
+    if (formReadConfig == this)
+        formReadConfig = nullptr;
     event->accept();
 }
 
@@ -247,7 +251,9 @@ TReportContext TformReadConfig::Context() const
         c.reportFormats = captions(owner_->comboReportFormat);
         c.smsRxDurations = captions(owner_->comboSmsRxDuration);
     }
-    const QLocale locale = QLocale::system();
+    // The program's locale: the regional settings unless the program (or a
+    // test) has set another.
+    const QLocale locale;
     for (int d = 0; d < 7; ++d)
         c.longDayNames[size_t(d)] = locale.dayName(d == 0 ? 7 : d, QLocale::LongFormat).toStdString();
     for (int m = 0; m < 12; ++m)
@@ -261,6 +267,12 @@ void ReadConfigJobEnded(TformReadConfig* form)
 {
     form->btnRead->setVisible(true);
     form->btnAbort->setVisible(false);
+}
+
+void ReadConfigJobFailed(TformReadConfig* form, const std::string& reason)
+{
+    form->AddLine(ReportFailedLine(reason));
+    form->boxResults->scrollToBottom();
 }
 
 void ReadConfigEnableControls(TformReadConfig* form, bool enable)

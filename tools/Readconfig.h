@@ -5,7 +5,7 @@
 // table; the repeater reply handler walks the table (link/ReadConfigReply.h).
 //
 // Modeless, at most one: the main window's menuReadConfigClick creates it,
-// it frees itself when closed, and formReadConfig is null while it does not exist.
+// it frees itself when closed, and formReadConfig is null from its close on.
 #include "app/ConfigItems.h"
 #include "platform/FileDialogs.h"
 #include "tools/ReportFormat.h"
@@ -72,11 +72,13 @@ private:
     TformMain* owner_;
 };
 
-// Null while the window does not exist.
+// Null from the window's close on.
 extern TformReadConfig* formReadConfig;
 
 // A job ended: Read back in place of Abort.
 void ReadConfigJobEnded(TformReadConfig* form);
+// A read failed (no answer, a lost link): the report ends with a line naming why.
+void ReadConfigJobFailed(TformReadConfig* form, const std::string& reason);
 // A job starts (false) or ended (true).
 void ReadConfigEnableControls(TformReadConfig* form, bool enable);
 // A repeater was selected (true) or the selection cleared (false).

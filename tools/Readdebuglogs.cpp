@@ -30,11 +30,10 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace
 
-TformDebugLogs::TformDebugLogs(QWidget* owner) : QDialog(owner), main_(formMain)
+TformDebugLogs::TformDebugLogs(QWidget* owner) : QWidget(owner, Qt::Window), main_(formMain)
 {
     setObjectName("formDebugLogs");
     setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
     setWindowTitle(" View Debug Logs");
     resize(712, 417);
 
@@ -149,7 +148,7 @@ void TformDebugLogs::closeEvent(QCloseEvent* event)
     // The window is freed on close: from here on nobody may reach it.
     if (formDebugLogs == this)
         formDebugLogs = nullptr;
-    QDialog::closeEvent(event);
+    QWidget::closeEvent(event);
 }
 
 void TformDebugLogs::FormCreate()

@@ -5,7 +5,7 @@
 // lists and, during Read All, starts the next log here.
 #include "tools/MultiRowTabs.h"
 
-#include <QDialog>
+#include <QWidget>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -35,7 +35,9 @@ inline constexpr std::array<TDebugLogTab, 7> kDebugLogTabs {{
     {5, 273}, {4, 274}, {0, 275}, {3, 276}, {2, 277}, {1, 278}, {6, 279},
 }};
 
-class TformDebugLogs : public QDialog {
+// A plain window, not a dialog: no button is a default that Return in a list
+// would click (Read All sends 119 requests), and Escape does not close it.
+class TformDebugLogs : public QWidget {
 public:
     explicit TformDebugLogs(QWidget* owner);
     ~TformDebugLogs() override;

@@ -407,6 +407,8 @@ std::string ReportCompleteLine(const TReportContext& c) { return "  -- " + c.Tex
 
 std::string ReportStoppedLine(const TReportContext& c) { return "  -- " + c.Text(65, "Read Stopped by User") + " --"; }
 
+std::string ReportFailedLine(const std::string& reason) { return "  -- " + reason + " --"; }
+
 bool IsItemReadRefusal(const TMsgRecord& m)
 {
     return m.length == 7 && m.data[1] == rcError && m.data[5] == rcReadItem && m.data[6] == 1;

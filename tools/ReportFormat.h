@@ -88,6 +88,8 @@ std::string ReportHeading(const TReportContext& context, int32_t repeaterId);
 std::string ReportRejectionLine(const TReportContext& context, uint8_t itemCode);
 std::string ReportCompleteLine(const TReportContext& context);
 std::string ReportStoppedLine(const TReportContext& context);
+// The end of a read that failed, naming why: a partial report never passes for a whole one.
+std::string ReportFailedLine(const std::string& reason);
 
 // The repeater's refusal of an item read with error code 1.
 bool IsItemReadRefusal(const TMsgRecord& msg);

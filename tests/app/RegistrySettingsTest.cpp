@@ -251,9 +251,9 @@ const std::vector<std::pair<std::string, char>>& LoadOrder()
     return order;
 }
 
-// Each integer or boolean missing in turn, then stored as text: the values
-// before it are applied, it and all after it (the port included) keep what
-// the window held.
+// Each integer or boolean missing in turn, then stored as text, and each
+// text stored as an integer: the values before it are applied, it and all
+// after it (the port included) keep what the window held.
 TEST_F(RegistrySettings, TheLoadStopsExactlyAtTheFirstMissingOrIllTypedInteger)
 {
     SettingsValues startUp, changed;
@@ -263,14 +263,17 @@ TEST_F(RegistrySettings, TheLoadStopsExactlyAtTheFirstMissingOrIllTypedInteger)
     for (bool illTyped : {false, true}) {
         for (size_t stop = 0; stop < LoadOrder().size(); ++stop) {
             const auto& [missing, kind] = LoadOrder()[stop];
-            if (kind != 'i')
+            // A text ends the load only when stored as an integer.
+            if (kind != 'i' && !illTyped)
                 continue;
-            SCOPED_TRACE(missing + (illTyped ? " stored as text" : " missing"));
+            SCOPED_TRACE(missing + (!illTyped ? " missing" : kind == 'i' ? " stored as text" : " stored as integer"));
             std::ofstream(dir.File("case.txt"), std::ios::trunc) << saved;
             platform::SetRegistryFile(dir.File("case.txt"));
             Write([&, &missing = missing](TRegistry& reg) {
-                if (illTyped)
+                if (illTyped && kind == 'i')
                     reg.WriteString(missing, "1");
+                else if (illTyped)
+                    reg.WriteInteger(missing, 1);
                 else
                     reg.DeleteValue(missing);
             });

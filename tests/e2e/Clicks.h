@@ -8,8 +8,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 namespace clicks {
 
@@ -39,6 +42,27 @@ inline void Type(QWidget* widget, char character)
     QApplication::sendEvent(widget, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
     QApplication::sendEvent(widget, &release);
+}
+
+// Records each colour `role` of the widget's palette takes while the
+// returned watch lives.
+inline std::unique_ptr<QObject> WatchPalette(QWidget* widget, QPalette::ColorRole role, std::vector<QColor>& seen)
+{
+    struct Watch : QObject {
+        QPalette::ColorRole role;
+        std::vector<QColor>* seen;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::PaletteChange)
+                seen->push_back(static_cast<QWidget*>(o)->palette().color(role));
+            return false;
+        }
+    };
+    auto watch = std::make_unique<Watch>();
+    watch->role = role;
+    watch->seen = &seen;
+    widget->installEventFilter(watch.get());
+    return watch;
 }
 
 // A right click on `widget` that opens `menu`, then a click on `item` in it.

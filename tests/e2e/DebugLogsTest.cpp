@@ -72,10 +72,14 @@ private:
 
 TEST_F(DebugLogsEndToEnd, ReadAllReadsCountersThenLogsInTabOrder)
 {
+    QTest::mouseClick(w->pageControl, Qt::LeftButton, {},
+                      w->pageControl->tabRect(w->pageControl->indexOf(w->tabSimFails)).center());
     std::vector<QWidget*> tabsSeen;
     QObject::connect(w->pageControl, &TMultiRowTabs::currentChanged,
                      [&](int index) { tabsSeen.push_back(w->pageControl->widget(index)); });
     QTest::mouseClick(w->btnReadAll, Qt::LeftButton);
+    for (QPushButton* b : w->ReadButtons())
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString() << " greyed while the read runs";
     EXPECT_TRUE(w->btnReadAll->isHidden());
     EXPECT_FALSE(w->btnAbort->isHidden());
     EXPECT_FALSE(form->pageMain->isEnabled());
@@ -112,14 +116,23 @@ TEST_F(DebugLogsEndToEnd, ReadAllReadsCountersThenLogsInTabOrder)
         EXPECT_EQ(Rows(w->LogView(log))[1], QString("0%1-Jan-1970, 00:00:01").arg(1 + log).toStdString());
     }
     EXPECT_EQ(Rows(w->viewSmsSuccess)[15], "13-Dec-1901, 20:45:52") << "signed times";
-    EXPECT_EQ(tabsSeen, (std::vector<QWidget*> {w->tabSmsSuccess, w->tabSmsFails, w->tabRadioFails, w->tabLogonFails,
+    EXPECT_EQ(tabsSeen, (std::vector<QWidget*> {w->tabSummary, w->tabSmsSuccess, w->tabSmsFails, w->tabRadioFails, w->tabLogonFails,
                                                 w->tabSimFails, w->tabModemFails, w->tabSmsReceived}));
 }
 
 TEST_F(DebugLogsEndToEnd, SingleReadsTouchOnlyTheirOwnTab)
 {
+    // Late or stray replies (another counter, another log or entry) land
+    // under no counter and in no row.
+    auto stray = [this](std::initializer_list<uint8_t> payload) {
+        sim::Bytes m {0x7B, 0xC9, 0x12, 0x34, 0x56};
+        m.insert(m.end(), payload);
+        sim->SendMessage(m);
+    };
     QTest::mouseClick(w->btnReadCounters, Qt::LeftButton);
+    stray({0x15, 0xFF, 0xFF});
     Advance(2000);
+    EXPECT_EQ(w->counterValues[0]->text(), "0");
     EXPECT_EQ(form->StatusText(), "  Read Complete");
     EXPECT_EQ(Reads().size(), 7u);
     EXPECT_EQ(w->counterValues[6]->text(), "1632");
@@ -130,6 +143,8 @@ TEST_F(DebugLogsEndToEnd, SingleReadsTouchOnlyTheirOwnTab)
                       w->pageControl->tabRect(w->pageControl->indexOf(w->tabRadioFails)).center());
     sim->ClearReceived();
     QTest::mouseClick(w->btnReadRadioFails, Qt::LeftButton);
+    stray({0, 5, 0x12, 0x34, 0x56, 0x78, 0});
+    stray({4, 0, 0x12, 0x34, 0x56, 0x78, 0});
     Advance(3000);
     EXPECT_EQ(form->StatusText(), "  Read Complete");
     EXPECT_EQ(Reads().size(), 16u) << "one log alone ends after its 16 entries";

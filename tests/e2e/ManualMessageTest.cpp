@@ -233,12 +233,14 @@ TEST_F(ManualMessages, AnswerFromAnotherRepeaterOrToAnotherCommandDoesNotCount)
     EXPECT_EQ(form->StatusText(), "  No Response from Repeater");
 }
 
-TEST_F(ManualMessages, DirectMessageDuringARelayedOneLeavesTheRequestThatIsResent)
+TEST_F(ManualMessages, DirectOrEmptyMessageDuringARelayedOneLeavesTheRequestThatIsResent)
 {
     repeater->SetSilent(true);
     form->checkSendToRepeater->setChecked(true);
     TypeInto(form->editManualMsg1, "C8");
     clicks::Click(form->btnSend1);
+    TypeInto(form->editManualMsg3, "");
+    clicks::Click(form->btnSend3);
     form->checkSendToRepeater->setChecked(false);
     TypeInto(form->editManualMsg2, "3A02");
     clicks::Click(form->btnSend2);

@@ -3,17 +3,24 @@
 // the window closed during a read, signal-strength replies in between.
 #include "e2e/Harness.h"
 
+#include "link/ReadConfigReply.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "support/FileBytes.h"
+#include "tools/LogListView.h"
+#include "tools/Msglog.h"
 #include "tools/Readconfig.h"
+#include "tools/Readdebuglogs.h"
 
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 
@@ -36,6 +43,9 @@ protected:
             oldTz_ = tz;
         setenv("TZ", "UTC", 1);
         tzset();
+        // The program's locale, whatever LC_ALL says: English day and month names.
+        keptLocale_ = QLocale();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         JobsEndToEnd::SetUp();
     }
     void TearDown() override
@@ -47,6 +57,7 @@ protected:
         else
             unsetenv("TZ");
         tzset();
+        QLocale::setDefault(keptLocale_);
     }
 
     // Tools > Read Configuration, clicked as the user does.
@@ -133,6 +144,7 @@ protected:
 
 private:
     std::optional<std::string> oldTz_;
+    QLocale keptLocale_;
 };
 
 TEST_F(ReadBack, ReportOfAKnownRepeaterLineByLine)
@@ -164,6 +176,9 @@ TEST_F(ReadBack, ReportOfAKnownRepeaterLineByLine)
         EXPECT_EQ(i < lines.size() ? lines[i] : "<missing>", i < kReport.size() ? kReport[i] : "<extra>")
             << "line " << i;
     EXPECT_EQ(form->StatusText(), "  Read Complete");
+    QScrollBar* bar = window->boxResults->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the last line in view";
     EXPECT_TRUE(window->btnRead->isVisible() && !window->btnAbort->isVisible());
     EXPECT_TRUE(window->btnSave->isEnabled());
 
@@ -218,8 +233,9 @@ TEST_F(ReadBack, AShortReplyIsNotTakenAndTheReadTimesOut)
     EXPECT_EQ(form->opState, osIdle);
     EXPECT_EQ(form->StatusText(), "  No Response from Repeater");
     const std::vector<std::string> lines = window->Lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "Region = UK / Euro") << "no line for the cut reply";
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Region = UK / Euro") << "no line for the cut reply";
+    EXPECT_EQ(lines.back(), "  -- No Response from Repeater --") << "a partial report says why it ends";
     EXPECT_EQ(sim->RelaysWithCommand(0xC8).size(), 4u + 3u) << "three sends of the patrol time";
     EXPECT_TRUE(window->btnRead->isVisible());
 }
@@ -253,17 +269,86 @@ TEST_F(ReadBack, ClosingTheWindowEndsTheReadAtTheNextReply)
     TformReadConfig* window = OpenThroughMenu();
     ASSERT_NE(window, nullptr);
     Click(window->btnRead);
-    Advance(60);
     ASSERT_EQ(form->opState, osReadConfig);
     window->close(); // the close box
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(formReadConfig, nullptr);
+    EXPECT_EQ(formReadConfig, nullptr) << "closed, though not yet freed";
+    // The firmware version's reply, handled before the window is freed.
+    TMsgRecord reply;
+    for (uint8_t b : {0xA8, 0xC9, 0x12, 0x34, 0x56, 0x20, 1, 2, 3, 4, 0})
+        reply.data[reply.length++] = b;
+    ReadConfigStep(form, &reply);
+    EXPECT_EQ(form->opState, osIdle) << "a closed window takes no more replies";
     Advance(1000);
     EXPECT_EQ(form->opState, osIdle);
     EXPECT_TRUE(form->pageMain->isEnabled());
-    EXPECT_LT(Relays().size(), 27u);
+    EXPECT_EQ(Relays().size(), 1u) << "the firmware version's request alone";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     TformReadConfig* again = OpenThroughMenu();
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->boxResults->count(), 0) << "a new window starts with an empty report";
+}
+
+TEST_F(ReadBack, ALostLinkEndsTheReportWithItsReason)
+{
+    TformReadConfig* window = OpenThroughMenu();
+    ASSERT_NE(window, nullptr);
+    form->linkTimeoutMs = 1000; // the link timer gives up before the reply timer
+    Click(window->btnRead);
+    Advance(200);
+    sim->SetSilent(true);
+    Advance(20000);
+    EXPECT_EQ(form->opState, osIdle);
+    ASSERT_EQ(dialogs.size(), 1u);
+    const std::vector<std::string> lines = window->Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "  -- A problem was found while communicating with the Vigilator --");
+}
+
+// Return and Enter in a tool window's list, and Escape, do nothing: no
+// default button clears the log or starts a read, and a window whose close
+// loses what it shows stays open.
+TEST_F(ReadBack, KeysInTheToolWindowsStartAndLoseNothing)
+{
+    form->distOptions |= 2;
+    ApplyMessageLogOption(form);
+    form->menuMessageLog->trigger();
+    form->menuViewLogs->trigger();
+    TformReadConfig* readBack = OpenThroughMenu();
+    TformMsgLog* log = formMsgLog;
+    TformDebugLogs* debug = formDebugLogs;
+    ASSERT_TRUE(readBack && log && debug);
+    Advance(3000); // the message log has lines
+    readBack->AddLine("a report line");
+    debug->viewSmsSuccess->addTopLevelItem(new QTreeWidgetItem(QStringList {"01-Jan-1970, 00:00:00"}));
+    form->viewDatabase->addTopLevelItem(new QTreeWidgetItem(QStringList {" 0000-0001"}));
+    form->pageMain->setCurrentWidget(form->tabRfTest);
+    struct Row {
+        const char* name;
+        QWidget* window;
+        QWidget* focus;
+        std::function<int()> held; // what the user would lose
+    };
+    const Row rows[] = {
+        {"message log", log, log->viewMsgLog, [log] { return log->lines->Count(); }},
+        {"debug log list", debug, debug->viewSmsSuccess, [debug] { return debug->viewSmsSuccess->topLevelItemCount(); }},
+        {"debug log tabs", debug, debug->pageControl, [debug] { return debug->viewSmsSuccess->topLevelItemCount(); }},
+        {"read-back report", readBack, readBack->boxResults, [readBack] { return readBack->boxResults->count(); }},
+        {"RF test's database", form, form->viewDatabase, [this] { return form->viewDatabase->topLevelItemCount(); }},
+    };
+    for (const Row& r : rows) {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            const int before = r.held();
+            EXPECT_GT(before, 0) << r.name;
+            sim->ClearReceived();
+            r.window->activateWindow();
+            r.focus->setFocus();
+            QTest::keyClick(r.focus, key);
+            Advance(200);
+            EXPECT_TRUE(r.window->isVisible()) << r.name << " " << key;
+            EXPECT_GE(r.held(), before) << r.name << " " << key;
+            EXPECT_TRUE(Relays().empty()) << r.name << " " << key;
+            EXPECT_EQ(form->opState, osIdle) << r.name << " " << key;
+        }
+    }
 }

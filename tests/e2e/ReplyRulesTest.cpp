@@ -454,7 +454,7 @@ TEST_F(ReplyRules, GaugeColourAndValueBySignalStrength)
         QColor colour;
     };
     const Case cases[] = {
-        {0, 0, "0.0%", red},      {6, 6, "18.8%", red},       {7, 7, "21.9%", green},
+        {0, 0, "0.0%", red},      {2, 2, "6.3%", red},        {6, 6, "18.8%", red},       {7, 7, "21.9%", green},
         {16, 16, "50.0%", green}, {32, 32, "100.0%", green},  {40, 32, "100.0%", green},
         {0xFF, 0, "???", red},    {7, 7, "21.9%", green},
     };
@@ -467,4 +467,48 @@ TEST_F(ReplyRules, GaugeColourAndValueBySignalStrength)
         EXPECT_EQ(form->textRssiValue->text().toStdString(), c.text);
         EXPECT_EQ(form->guageRssi->palette().color(QPalette::Highlight), c.colour);
     }
+}
+
+TEST_F(ReplyRules, SignalStrengthRefusalLampAndRequestTimer)
+{
+    // Not logged on: the refusal hides the gauge and says so in its two texts.
+    repeater->SetLoggedOn(false);
+    Advance(1600);
+    EXPECT_TRUE(form->guageRssi->isHidden());
+    EXPECT_TRUE(form->textRssiValue->isHidden());
+    EXPECT_EQ(form->textRssiValue->text().toStdString(), "0%");
+    EXPECT_FALSE(form->textRssiError->isHidden());
+    EXPECT_EQ(form->textRssiError->text().toStdString(), "<Not Logged on to GSM Network>");
+    EXPECT_EQ(form->textSelectedRepeater->text().toStdString(), "0119-3046, Not logged on to GSM Network");
+    EXPECT_TRUE(form->btnLogOn->isEnabled());
+    EXPECT_FALSE(form->btnLogOff->isEnabled());
+
+    // A reply lights the signal lamp lime; the receive lamp's timer puts it back.
+    std::vector<QColor> lamp;
+    const auto watch = clicks::WatchPalette(form->ledRssi, QPalette::Window, lamp);
+    repeater->SetLoggedOn(true);
+    Advance(1600);
+    EXPECT_NE(std::find(lamp.begin(), lamp.end(), QColor(0, 255, 0)), lamp.end());
+
+    // Each answer restarts the 1.5 s request timer: the next request comes
+    // 1.5 s after the answer, not after the request before.
+    auto requests = [this] {
+        std::vector<int64_t> times;
+        for (const auto& f : sim->Received())
+            if (f.IsRelay() && f.RepeaterCommand() == 0xCC)
+                times.push_back(f.timeMs);
+        return times;
+    };
+    sim->ClearReceived();
+    while (requests().empty())
+        Advance(10);
+    Advance(700);
+    const int64_t answered = platform::MonotonicMs();
+    Deliver(RelayReply(0xCD, kId, {0x00, 0x00, 0x10}));
+    const size_t before = requests().size();
+    Advance(1600);
+    const auto times = requests();
+    ASSERT_GT(times.size(), before);
+    EXPECT_GE(times[before] - answered, 1500);
+    EXPECT_LT(times[before] - answered, 1500 + 20);
 }

@@ -46,6 +46,10 @@ protected:
         MainWindowFixture::SetUp();
         platform::SetBeepHook([this](uint32_t type) { beeps.push_back(type); });
         platform::SetMessageDlgHook([this](const std::string& text, platform::MsgDlgType, uint32_t) {
+            if (text.find("Do you want to replace it?") != std::string::npos) {
+                replaceAsked.push_back(text);
+                return int(platform::mrYes);
+            }
             shown.push_back(text);
             return int(platform::mrOk);
         });
@@ -93,6 +97,7 @@ protected:
     TformMsgLog* w = nullptr;
     std::vector<uint32_t> beeps;
     std::vector<std::string> shown;
+    std::vector<std::string> replaceAsked;
     platform::FileDialogOptions seenOptions;
 };
 
@@ -287,9 +292,12 @@ TEST_F(MessageLogWindow, SaveWritesTheLinesAsShown)
     EXPECT_EQ(ReadFile(stem + ".txt"), " C0 3A 02\n\n 3A 0F A0\n") << "the default extension was added";
     EXPECT_TRUE(shown.empty());
 
+    // As the report's dialog: a file that exists is replaced when the user says so.
     WriteFile(dir.File("old.log"), "old contents that are longer than the log\n");
     ChooseInSaveDialog(dir.File("old.log"));
     QTest::mouseClick(w->btnSave, Qt::LeftButton);
+    EXPECT_EQ(replaceAsked,
+              std::vector<std::string> {dir.File("old.log") + " already exists.\nDo you want to replace it?"});
     EXPECT_EQ(ReadFile(dir.File("old.log")), " C0 3A 02\n\n 3A 0F A0\n") << "overwritten whole";
 }
 
@@ -377,12 +385,12 @@ TEST_F(MessageLogWindow, MenuOpensOneWindowAndBringsItForward)
     form->menuMessageLog->trigger();
     EXPECT_EQ(formMsgLog, w);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(form->findChildren<TformMsgLog*>().size(), 1);
+    EXPECT_EQ(form->findChildren<QWidget*>("formMsgLog").size(), 1);
     EXPECT_EQ(w->lines->Count(), 1) << "the same window, lines kept";
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(formMsgLog, nullptr) << "closed is freed";
-    EXPECT_EQ(form->findChildren<TformMsgLog*>().size(), 0);
+    EXPECT_EQ(form->findChildren<QWidget*>("formMsgLog").size(), 0);
     form->menuMessageLog->trigger();
     ASSERT_NE(formMsgLog, nullptr);
     w = formMsgLog;

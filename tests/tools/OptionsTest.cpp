@@ -9,10 +9,13 @@
 #include "tools/Options.h"
 #include "tools/Password.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -167,6 +170,21 @@ TEST_F(OptionsEntry, ChirpCannotBeUntickedAndTheConfigurationTabUnticksTheClock)
     EXPECT_FALSE(window.checkSetClock->isEnabled());
 }
 
+TEST_F(OptionsEntry, PasswordAndAdministratorWindowsCentredOnTheScreen)
+{
+    f->setGeometry(400, 300, 400, 300); // the owner off the screen's centre
+    std::vector<QPoint> offsets;
+    auto offset = [&offsets](QDialog& d) {
+        offsets.push_back(d.frameGeometry().center() - d.screen()->availableGeometry().center());
+    };
+    ModalScript script;
+    script.Then([&](QDialog& d) { offset(d); TypeCode("ketro")(d); }).Then(offset);
+    f->menuOptionsClick();
+    ASSERT_EQ(script.opened, (std::vector<std::string> {"formPassword", "formAdminOptions"}));
+    for (const QPoint& o : offsets)
+        EXPECT_LE(o.manhattanLength(), 1) << o.x() << "," << o.y();
+}
+
 TEST_F(OptionsEntry, WaitTimeTakesFourDigitsInStepsOfFiftyPatrolOnlyByArrows)
 {
     f->adminOptions = 0;
@@ -175,6 +193,11 @@ TEST_F(OptionsEntry, WaitTimeTakesFourDigitsInStepsOfFiftyPatrolOnlyByArrows)
     window.editWaitTime->selectAll();
     QTest::keyClicks(window.editWaitTime, "1a2- 3.");
     EXPECT_EQ(S(window.editWaitTime->text()), "123");
+    // Delete as X11 sends it, with the character 0x7F.
+    QTest::keyClick(window.editWaitTime, Qt::Key_Home);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+    QApplication::sendEvent(window.editWaitTime, &del);
+    EXPECT_EQ(S(window.editWaitTime->text()), "23");
     window.editWaitTime->selectAll();
     QTest::keyClicks(window.editWaitTime, "99901");
     QTest::keyClick(window.editWaitTime, Qt::Key_Up);
