@@ -493,8 +493,15 @@ void WritePhoneBook(TformMain* form, ConfigStore& store)
 void ReadPhoneBook(TformMain* form, ConfigStore& store)
 {
     std::vector<std::string> numbers;
-    for (uint32_t n = 0; n < kPhoneBookLimit && store.ValueExists(PhoneBookKey(n)); ++n)
-        numbers.push_back(store.ReadText(PhoneBookKey(n)));
+    try {
+        for (uint32_t n = 0; n < kPhoneBookLimit && store.ValueExists(PhoneBookKey(n)); ++n)
+            numbers.push_back(store.ReadText(PhoneBookKey(n)));
+    } catch (...) {
+        // An entry the store cannot read ends the load there, after the
+        // entries before it, as one at a time would have added them.
+        AddNumbersToLists(form, numbers);
+        throw;
+    }
     AddNumbersToLists(form, numbers);
 }
 
