@@ -170,10 +170,17 @@ void PutColumnWidth(QTreeWidget* view, int column, int32_t width)
 // of another type raises ERegistryException and ends the load there.
 void LoadValues(TformMain* f, TRegistry& reg)
 {
-    f->move(f->x(), reg.ReadInteger("Top"));
-    f->resize(f->width(), reg.ReadInteger("Height"));
-    f->move(reg.ReadInteger("Left"), f->y());
-    f->resize(reg.ReadInteger("Width"), f->height());
+    // The bounds are the client area's, as the save takes them: a window
+    // manager's frame is not known before the window is first shown.
+    auto bound = [f](auto change) {
+        QRect bounds = f->geometry();
+        change(bounds);
+        f->setGeometry(bounds);
+    };
+    bound([&](QRect& r) { r.moveTop(reg.ReadInteger("Top")); });
+    bound([&](QRect& r) { r.setHeight(reg.ReadInteger("Height")); });
+    bound([&](QRect& r) { r.moveLeft(reg.ReadInteger("Left")); });
+    bound([&](QRect& r) { r.setWidth(reg.ReadInteger("Width")); });
     if (reg.ReadBool("Max"))
         f->setWindowState(f->windowState() | Qt::WindowMaximized);
     f->adminOptions = uint32_t(reg.ReadInteger("Delay"));
@@ -256,8 +263,8 @@ void SaveValues(TformMain* f, TRegistry& reg)
 {
     reg.WriteInteger("Language", int32_t(f->languageIndex));
     reg.WriteBool("Max", f->isMaximized());
-    // pos() and size() are what move() and resize() take back at the load.
-    const QPoint at = f->pos();
+    // The client area's bounds, which the load gives back as they were.
+    const QPoint at = f->geometry().topLeft();
     const QSize size = f->size();
     reg.WriteInteger("Top", at.y());
     reg.WriteInteger("Height", size.height());
