@@ -289,24 +289,25 @@ int PageWidth(QWidget* page)
     return page->width();
 }
 
-// A control's width in the layout, kept from the first pass: every later pass
-// (another language) starts from it again.
-int DesignWidth(QWidget* w)
+// A control's width or left edge in the layout, kept from the first pass:
+// every later pass (another language) starts from it again.
+int Design(QWidget* w, const char* property, int now)
 {
-    const QVariant kept = w->property("designWidth");
+    const QVariant kept = w->property(property);
     if (kept.isValid())
         return kept.toInt();
-    w->setProperty("designWidth", w->width());
-    return w->width();
+    w->setProperty(property, now);
+    return now;
+}
+
+int DesignWidth(QWidget* w)
+{
+    return Design(w, "designWidth", w->width());
 }
 
 int DesignLeft(QWidget* w)
 {
-    const QVariant kept = w->property("designLeft");
-    if (kept.isValid())
-        return kept.toInt();
-    w->setProperty("designLeft", w->x());
-    return w->x();
+    return Design(w, "designLeft", w->x());
 }
 
 // Back to the layout's width, or wider when `needed` asks for more.
