@@ -266,26 +266,60 @@ void SetWidth(QWidget* w, int width)
     w->resize(width, w->height());
 }
 
-// Width of a tab page. A tab widget lays out its pages only once it is
-// visible, so for one that was never shown the page's width is worked out the
-// way the tab widget will: from the style's contents rectangle of its pane.
+// The pages' rectangle in a tab widget, worked out the way the tab widget lays
+// them out: from the style's contents rectangle of its pane. A page takes it
+// only when the tab widget is next laid out, which for one not on show is
+// later than the layout here needs it.
+QRect PageRect(QTabWidget* pages)
+{
+    QStyleOptionTabWidgetFrame option;
+    option.initFrom(pages);
+    option.lineWidth = pages->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pages);
+    option.shape = pages->tabBar()->shape();
+    option.tabBarSize = pages->tabBar()->sizeHint();
+    option.rect = pages->rect();
+    return pages->style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, pages);
+}
+
 int PageWidth(QWidget* page)
 {
-    for (QWidget* w = page->parentWidget(); w; w = w->parentWidget()) {
-        auto* pages = qobject_cast<QTabWidget*>(w);
-        if (!pages)
-            continue;
-        if (page->testAttribute(Qt::WA_Resized))
-            return page->width();
-        QStyleOptionTabWidgetFrame option;
-        option.initFrom(pages);
-        option.lineWidth = pages->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pages);
-        option.shape = pages->tabBar()->shape();
-        option.tabBarSize = pages->tabBar()->sizeHint();
-        option.rect = pages->rect();
-        return pages->style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, pages).width();
-    }
+    for (QWidget* w = page->parentWidget(); w; w = w->parentWidget())
+        if (auto* pages = qobject_cast<QTabWidget*>(w))
+            return PageRect(pages).width();
     return page->width();
+}
+
+// A control's width or left edge in the layout, kept from the first pass:
+// every later pass (another language) starts from it again.
+int Design(QWidget* w, const char* property, int now)
+{
+    const QVariant kept = w->property(property);
+    if (kept.isValid())
+        return kept.toInt();
+    w->setProperty(property, now);
+    return now;
+}
+
+int DesignWidth(QWidget* w)
+{
+    return Design(w, "designWidth", w->width());
+}
+
+int DesignLeft(QWidget* w)
+{
+    return Design(w, "designLeft", w->x());
+}
+
+// Back to the layout's width, or wider when `needed` asks for more.
+void SetWidthAtLeastDesign(QWidget* w, int needed)
+{
+    SetWidth(w, std::max(DesignWidth(w), needed));
+}
+
+// Back to the layout's left edge, or further right when `least` asks for it.
+void SetLeftAtLeastDesign(QWidget* w, int least)
+{
+    SetLeft(w, std::max(DesignLeft(w), least));
 }
 
 void FitButton(QAbstractButton* button)
@@ -297,6 +331,7 @@ void FitButton(QAbstractButton* button)
 void ClipRight(QWidget* w, int limit)
 {
     constexpr int kMinWidth = 40;
+    SetWidth(w, DesignWidth(w));
     if (Right(w) > limit)
         SetWidth(w, std::max(kMinWidth, limit - w->x()));
 }
@@ -331,41 +366,56 @@ void Attach(QWidget* spinner, const QWidget* field)
 }
 
 // The special messages group of the engineering tab grows to its captions,
-// never below its design size, keeping its right edge inside the tab: the ECU
-// group as wide as its radio buttons, the two buttons as wide as their
-// captions, the sleep group after the ECU group.
+// never below its design size: the ECU group as wide as its radio buttons, the
+// two buttons as wide as their captions, the sleep group after the ECU group.
+// It keeps its right edge where the layout has it, unless the rows beside it
+// reach that far: then it stands right of them and the page grows.
 void FitSpecialMessages(TformMain& f)
 {
-    // The layout's widths, kept from the first pass: later passes (another
-    // language) start from them again.
-    auto design = [](QWidget* w) {
-        const QVariant kept = w->property("designWidth");
-        if (kept.isValid())
-            return kept.toInt();
-        w->setProperty("designWidth", w->width());
-        return w->width();
-    };
-    const int kDesign[] = {design(f.groupSpecialMessages), design(f.groupEcuEnable), design(f.btnEcuActive),
-                           design(f.groupSleep), design(f.btnSleep)};
-    const int right = Right(f.groupSpecialMessages);
-    const int pageRight = PageWidth(f.tabEngineering) - 4;
-    int ecu = kDesign[1];
+    const int designRight = DesignLeft(f.groupSpecialMessages) + DesignWidth(f.groupSpecialMessages);
+    int ecu = DesignWidth(f.groupEcuEnable);
     for (QRadioButton* radio : {f.radioEcuActive, f.radioEcuInactive})
         ecu = std::max(ecu, Right(radio) + 6);
-    SetWidth(f.btnEcuActive, std::max(kDesign[2], CaptionWidth(f.btnEcuActive, f.btnEcuActive->text()) + 24));
+    SetWidthAtLeastDesign(f.btnEcuActive, CaptionWidth(f.btnEcuActive, f.btnEcuActive->text()) + 24);
     ecu = std::max(ecu, Right(f.btnEcuActive) + 6);
     SetWidth(f.groupEcuEnable, ecu);
-    SetWidth(f.btnSleep, std::max(kDesign[4], CaptionWidth(f.btnSleep, f.btnSleep->text()) + 24));
+    SetWidthAtLeastDesign(f.btnSleep, CaptionWidth(f.btnSleep, f.btnSleep->text()) + 24);
     SetLeft(f.groupSleep, Right(f.groupEcuEnable) + 6);
-    SetWidth(f.groupSleep, std::max(kDesign[3], Right(f.btnSleep) + 8));
-    const int width = std::max(kDesign[0], Right(f.groupSleep) + 8);
+    SetWidthAtLeastDesign(f.groupSleep, Right(f.btnSleep) + 8);
+    const int width = std::max(DesignWidth(f.groupSpecialMessages), Right(f.groupSleep) + 8);
     SetWidth(f.groupSpecialMessages, width);
-    SetLeft(f.groupSpecialMessages, std::min(right, pageRight) - width);
-    // The lists beside it end before it rather than run under it.
-    for (QWidget* value : std::initializer_list<QWidget*>{f.comboPatrolDuration, f.comboSmsRxDuration})
-        if (value->geometry().intersects(f.groupSpecialMessages->geometry()))
-            ClipRight(value, f.groupSpecialMessages->x() - 8);
-    f.boxEcuUsesSerial->raise();
+    int rows = 0;
+    for (QWidget* w : std::initializer_list<QWidget*>{f.boxPatrolDuration, f.comboPatrolDuration, f.boxRxDuration,
+                                                      f.comboSmsRxDuration, f.boxSerialNum, f.spinnerSerialNum,
+                                                      f.boxEcuNum, f.boxEcuUsesSerial})
+        rows = std::max(rows, Right(w));
+    SetLeft(f.groupSpecialMessages, std::max(designRight - width, rows + 4));
+}
+
+// The part of a page's controls that reaches past the page's right edge, less
+// a margin of 4 pixels; 0 when they all fit.
+int Overflow(QWidget* page)
+{
+    int right = 0;
+    for (QObject* o : page->children())
+        if (auto* w = qobject_cast<QWidget*>(o); w && !w->isHidden())
+            right = std::max(right, Right(w) + 4);
+    return std::max(0, right - PageWidth(page));
+}
+
+// A tab widget as wide as its widest page and its tabs need, never narrower
+// than its layout.
+void FitTabs(QTabWidget* tabs)
+{
+    SetWidth(tabs, DesignWidth(tabs));
+    int grow = std::max(0, tabs->tabBar()->sizeHint().width() - tabs->width());
+    for (int i = 0; i < tabs->count(); ++i)
+        grow = std::max(grow, Overflow(tabs->widget(i)));
+    SetWidth(tabs, tabs->width() + grow);
+    // Every page at once, not only the one in front.
+    const QRect rect = PageRect(tabs);
+    for (int i = 0; i < tabs->count(); ++i)
+        tabs->widget(i)->resize(rect.size());
 }
 
 } // namespace
@@ -546,6 +596,23 @@ void ApplyLanguage(TformMain* form)
     SetItems(f.comboSmsRxDuration, durations, true);
 
     // ---- layout around the new texts
+    // The page controls start from their layout's widths; they grow at the
+    // end to what their pages need. Lists are as wide as their widest item.
+    for (QTabWidget* tabs : {f.pageKvt, f.pageMain})
+        SetWidth(tabs, DesignWidth(tabs));
+    for (QComboBox* combo : f.findChildren<QComboBox*>())
+        if (!combo->isEditable())
+            SetWidthAtLeastDesign(combo, combo->sizeHint().width());
+    // The repeater list as wide as its caption with a count of three digits;
+    // the pages and the main buttons move right by as much as it grows.
+    SetWidth(f.textRepeaters,
+             std::max(f.textRepeaters->width(), CaptionWidth(f.textRepeaters, Q(T(81) + " (000)")) + 4));
+    SetWidthAtLeastDesign(f.panelTarget, Right(f.textRepeaters) + f.textRepeaters->x());
+    SetWidthAtLeastDesign(f.boxRepeaters, f.panelTarget->width() - 2 * f.boxRepeaters->x());
+    const int shift = f.panelTarget->width() - DesignWidth(f.panelTarget);
+    SetLeft(f.pageMain, DesignLeft(f.pageMain) + shift);
+    SetLeft(f.btnConfig, DesignLeft(f.btnConfig) + shift);
+
     // 1. The four main buttons share the width of the widest caption.
     int w = 0;
     for (QPushButton* button : {f.btnConfig, f.btnAbort, f.btnDeploy, f.btnAbandon})
@@ -557,19 +624,12 @@ void ApplyLanguage(TformMain* form)
     SetLeft(f.btnDeploy, Right(f.btnConfig) + 32);
     SetLeft(f.btnAbandon, Right(f.btnDeploy) + 32);
 
-    // 2. Header: the lamps at the right, the battery gauge left of them.
-    SetLeft(f.ledTx, f.panelHeader->width() - f.ledTx->width() - 10);
-    SetLeft(f.ledRx, f.ledTx->x() - f.ledRx->width() - 10);
-    for (QLabel* image : {f.imageBattery0, f.imageBattery25, f.imageBattery50, f.imageBattery75, f.imageBattery100})
-        SetLeft(image, f.ledRx->x() - 32);
-    SetLeft(f.labelTx, f.ledTx->x() - 3);
-    SetLeft(f.labelRx, f.ledRx->x() - 3);
-
     // 3. Repeater list, selected repeater, connection notice.
     f.boxRepeaters->resize(f.boxRepeaters->width(), f.panelTarget->height() - 48);
     SetLeft(f.textSelectedRepeater, Right(f.labelSelectedRepeater) + 8);
     SetWidth(f.panelSplash, f.textSplash1->width() + 2 * f.textSplash1->x());
     SetWidth(f.textSplash2, f.textSplash1->width());
+    SetWidth(f.panelSplashHeader, f.panelSplash->width() - 2 * f.panelSplashHeader->x());
 
     // 4. Boxes and radio buttons as wide as their captions; the telephone-book
     //    buttons at the right edge of their tab.
@@ -690,6 +750,13 @@ void ApplyLanguage(TformMain* form)
     for (QPushButton* button : {f.btnLogOn, f.btnRequestTestSms, f.btnLogOff, f.btnTestFtp})
         SetWidth(button, w + 24);
     SetLeft(f.btnTestFtp, Right(f.btnRequestTestSms) + 32);
+    // The signal gauge and the test number right of their captions.
+    const int gauge = f.labelGsmRssi->x() + f.labelGsmRssi->sizeHint().width() + 8;
+    SetLeftAtLeastDesign(f.guageRssi, gauge);
+    SetLeftAtLeastDesign(f.textRssiError, gauge);
+    SetLeft(f.textRssiValue, Right(f.guageRssi) + 10);
+    SetLeftAtLeastDesign(f.comboTestTel, f.labelDestination->x() + f.labelDestination->sizeHint().width() + 8);
+    SetLeft(f.btnTestNum, Right(f.comboTestTel) + 10);
 
     // 8. Manual message entry: the send buttons in one column, the fields up to them.
     const int fieldWidth = f.btnSend1->x() - f.editManualMsg1->x() - 8;
@@ -700,4 +767,22 @@ void ApplyLanguage(TformMain* form)
         SetWidth(field, fieldWidth);
 
     FitSpecialMessages(f);
+
+    // 9. The page controls grow to their pages and tabs, the window to them.
+    FitTabs(f.pageKvt);
+    FitTabs(f.pageMain);
+    int right = 0;
+    for (QWidget* control : std::initializer_list<QWidget*>{f.pageMain, f.btnAbandon, f.panelSplash})
+        right = std::max(right, Right(control) + 4);
+    SetWidthAtLeastDesign(f.panelHeader, right);
+    if (f.width() < f.panelHeader->width())
+        f.resize(f.panelHeader->width(), f.height());
+
+    // 2. Header: the lamps at the right, the battery gauge left of them.
+    SetLeft(f.ledTx, f.panelHeader->width() - f.ledTx->width() - 10);
+    SetLeft(f.ledRx, f.ledTx->x() - f.ledRx->width() - 10);
+    for (QLabel* image : {f.imageBattery0, f.imageBattery25, f.imageBattery50, f.imageBattery75, f.imageBattery100})
+        SetLeft(image, f.ledRx->x() - 32);
+    SetLeft(f.labelTx, f.ledTx->x() - 3);
+    SetLeft(f.labelRx, f.ledRx->x() - 3);
 }

@@ -36,6 +36,9 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     Q_INIT_RESOURCE(resources);
     setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    QFont listFont("Arial");
+    listFont.setPixelSize(15);
+    viewDatabase->setFont(listFont);
     static const int columnWidths[] = {110, 55, 45, 140, 30, 30, 30, -1, 55, 55, -1};
     for (int c = 0; c < 11; ++c)
         if (columnWidths[c] > 0)

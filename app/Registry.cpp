@@ -5,6 +5,7 @@
 #include "platform/Registry.h"
 
 #include <QAction>
+#include <QRect>
 #include <QTabWidget>
 
 const char* const kProductRegistryPath = "HKEY_CURRENT_USER\\Software\\Drosen\\KVT Config Tool";
@@ -47,15 +48,21 @@ std::vector<ConfigValue> BuildSettingsOnlyValues()
                      if (d.number)
                          f->setWindowState(f->windowState() | Qt::WindowMaximized);
                  }});
-    // pos() and size() are what move() and resize() take back.
-    v.push_back({"Top", T::Integer, [](F* f) { return Number(f->pos().y()); },
-                 [](F* f, const ConfigDatum& d) { f->move(f->x(), d.number); }});
-    v.push_back({"Height", T::Integer, [](F* f) { return Number(f->size().height()); },
-                 [](F* f, const ConfigDatum& d) { f->resize(f->width(), d.number); }});
-    v.push_back({"Left", T::Integer, [](F* f) { return Number(f->pos().x()); },
-                 [](F* f, const ConfigDatum& d) { f->move(d.number, f->y()); }});
-    v.push_back({"Width", T::Integer, [](F* f) { return Number(f->size().width()); },
-                 [](F* f, const ConfigDatum& d) { f->resize(d.number, f->height()); }});
+    // The bounds are the client area's, saved and put back alike: a window
+    // manager's frame is not known before the window is first shown.
+    auto bound = [](F* f, auto change) {
+        QRect bounds = f->geometry();
+        change(bounds);
+        f->setGeometry(bounds);
+    };
+    v.push_back({"Top", T::Integer, [](F* f) { return Number(f->geometry().top()); },
+                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.moveTop(d.number); }); }});
+    v.push_back({"Height", T::Integer, [](F* f) { return Number(f->geometry().height()); },
+                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.setHeight(d.number); }); }});
+    v.push_back({"Left", T::Integer, [](F* f) { return Number(f->geometry().left()); },
+                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.moveLeft(d.number); }); }});
+    v.push_back({"Width", T::Integer, [](F* f) { return Number(f->geometry().width()); },
+                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.setWidth(d.number); }); }});
     v.push_back(Word("Delay", &F::adminOptions));
     v.push_back(Word("Split", &F::distOptions));
     v.push_back(Word("RTFM", &F::infoFormFlags));

@@ -99,13 +99,13 @@ inline void SetFixedDialogFlags(QDialog* dialog)
                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 }
 
-// A fixed-size dialog with a title and close box only, in 13 pixel text, and
+// A fixed-size dialog with a title and close box only, in 13 pixel Arial, and
 // the client area `border` in from its edges that holds its controls.
 inline QWidget* MakeDialogFrame(QDialog* dialog, const char* name, int border, int clientWidth, int clientHeight)
 {
     dialog->setObjectName(name);
     SetFixedDialogFlags(dialog);
-    SetPixelSize(dialog, 13);
+    dialog->setFont(PixelFont("Arial", 13));
     auto* clientArea = new QWidget(dialog);
     clientArea->setObjectName("clientArea");
     clientArea->setGeometry(border, border, clientWidth, clientHeight);

@@ -82,8 +82,10 @@ void TformDistOptions::ApplyLanguage()
     btnChangeDistPwd->setText(text(55, 1));
     btnOk->setText(text(15, 1));
     btnCancel->setText(text(16));
-    for (QLabel* label : {labelValidatePwd, labelCurrentPwd, labelNewPwd, labelConfirm})
-        label->adjustSize();
+    FitLabelAbove(labelValidatePwd, editValidatePwd);
+    FitLabelAbove(labelCurrentPwd, editCurrentPwd);
+    FitLabelAbove(labelNewPwd, editNewPwd);
+    FitLabelAbove(labelConfirm, editConfirm);
 
     for (QCheckBox* box : {checkShowEngTab, checkAllowLog})
         box->resize(CheckBoxWidth(box), box->sizeHint().height());

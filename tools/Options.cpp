@@ -55,6 +55,12 @@ QLineEdit* MakeOptionsPasswordEdit(QWidget* page, const char* name, int y, int w
     return edit;
 }
 
+void FitLabelAbove(QLabel* label, const QWidget* field)
+{
+    label->adjustSize();
+    label->resize(label->width(), std::min(label->height(), field->y() - label->y()));
+}
+
 QPushButton* MakeChangePasswordButton(QWidget* page, const char* name, int width)
 {
     auto* button = Make<QPushButton>(page, name, 0, 153);
@@ -149,8 +155,11 @@ void TformAdminOptions::ApplyLanguage()
     labelConfirm->setText(text(20));
     btnOk->setText(text(15, 1));
     btnCancel->setText(text(16));
-    for (QLabel* label : {labelWaitTime, labelPatrolDuration, labelCurrent, labelNew, labelConfirm})
+    for (QLabel* label : {labelWaitTime, labelPatrolDuration})
         label->adjustSize();
+    FitLabelAbove(labelCurrent, editCurrent);
+    FitLabelAbove(labelNew, editNew);
+    FitLabelAbove(labelConfirm, editConfirm);
 
     // Widths from the captions; the window grows when the options page is too narrow.
     int widest = 0;

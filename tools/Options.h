@@ -70,4 +70,6 @@ private:
 // window): a field at `y`, a masked entry in the symbol font's "l", and the
 // change button below the fields, shown but never enabled.
 QLineEdit* MakeOptionsPasswordEdit(QWidget* page, const char* name, int y, int width);
+// A caption sized to its text, ending where the field below it starts.
+void FitLabelAbove(QLabel* label, const QWidget* field);
 QPushButton* MakeChangePasswordButton(QWidget* page, const char* name, int width);

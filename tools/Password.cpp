@@ -20,7 +20,7 @@ TformPassword::TformPassword(TformMain* owner) : QDialog(owner), form_(owner)
 {
     setObjectName("formPassword");
     SetFixedDialogFlags(this);
-    SetPixelSize(this, 13);
+    setFont(PixelFont("Arial", 13));
     clientArea = new QWidget(this);
     clientArea->setObjectName("clientArea");
     clientArea->setGeometry(kBorderWidth, kBorderWidth, 349, kClientHeight);
