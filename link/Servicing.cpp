@@ -35,11 +35,13 @@ void SetBrush(QWidget* shape, const QColor& colour)
     shape->setAutoFillBackground(true);
 }
 
+// Disabled controls keep the style's grey text: only the enabled look changes.
 void SetFontColour(QWidget* w, const QColor& colour)
 {
     QPalette p = w->palette();
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(role, colour);
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(group, role, colour);
     w->setPalette(p);
 }
 
