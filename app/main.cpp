@@ -10,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    PrepareApplication();
     QApplication app(argc, argv);
     // The application title is what message boxes carry. It is no Qt display
     // name: the platform would append that to the title of every window.
