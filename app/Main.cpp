@@ -318,6 +318,18 @@ void SetDeleteFromListButton(QPushButton* button)
     button->setToolTip("Click here to remove the number from the telephone list");
 }
 
+// ============================================================== start
+
+void PrepareApplication()
+{
+    // The lamps flash several times a second. On an X server, a repaint
+    // through shared memory first waits for the server to be done with the
+    // last one: a round trip that wakes two threads at every flash. This
+    // small window draws as fast through the X connection itself.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 // ============================================================== repeater selection
 
 int32_t TformMain::GetSelectedRepeaterAddress()

@@ -99,6 +99,9 @@ public:
     void timerLedTxTimer(QObject* Sender);
     void timerLedRxTimer(QObject* Sender);
     void LightTxLamp();
+    // Lights or darkens a lamp; a lamp already in that colour is left alone,
+    // so that it is not drawn again.
+    void SetLamp(QWidget* lamp, const QColor& colour);
     // The port reports that its device has gone away (hang-up).
     void portVigilatorError(QObject* Sender, TComErrors Errors);
 
@@ -199,6 +202,9 @@ private:
 };
 
 extern TformMain* formMain;
+
+// What the program sets up before its application object exists.
+void PrepareApplication();
 
 // A write or read error of these codes means the device has gone away.
 bool LinkDeviceGone(int32_t error);

@@ -1,16 +1,20 @@
 // Program entry: the application, its title, the main window and the message
 // loop. An exception that gets this far is shown by the exception display.
 #include "app/Main.h"
+#include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/TerminationSignals.h"
+#include "tools/About.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    PrepareApplication();
     QApplication app(argc, argv);
-    // The title is the main window's own caption. No application display
-    // name: the platform would append it to the title of every window.
+    // The application title is what message boxes carry. It is no Qt display
+    // name: the platform would append that to the title of every window.
+    platform::SetApplicationTitle(kProgramTitle);
     int result = 0;
     try {
         formMain = new TformMain();

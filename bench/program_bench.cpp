@@ -5,7 +5,10 @@
 //   the wall time of a full configuration against a repeater that answers at
 //   once (and the floor the protocol sets), CPU time while a repeater is
 //   selected and polled for its signal strength.
-//   program_bench [idle-seconds] [poll-seconds]
+//   program_bench [--xcb] [idle-seconds] [poll-seconds]
+// By default the windows draw on the offscreen platform. With --xcb they draw
+// on an X server of the benchmark's own (Xvfb on a free display) through the
+// xcb platform, as on a desktop: the cost of repainting shows there.
 #include "ProgramRun.h"
 #include "app/Main.h"
 
@@ -13,12 +16,17 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -34,12 +42,13 @@ long ResidentKb()
     return 0;
 }
 
-// Context switches (voluntary and not) of each thread of this process, by
-// thread id, with the thread's name: each voluntary one is a sleep and the
-// wake-up that ends it.
+// Context switches of each thread of this process, by thread id, with the
+// thread's name: each voluntary one is a sleep and the wake-up that ends it;
+// the others are preemptions, which grow with the load of the machine.
 struct ThreadSwitches {
     std::string name;
     long switches = 0;
+    long preempted = 0;
 };
 
 std::map<int, ThreadSwitches> Switches()
@@ -62,8 +71,10 @@ std::map<int, ThreadSwitches> Switches()
             std::istringstream fields(line);
             std::string key;
             long value = 0;
-            if (fields >> key >> value && (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:"))
-                t.switches += value;
+            if (fields >> key >> value && key == "voluntary_ctxt_switches:")
+                t.switches = value;
+            else if (key == "nonvoluntary_ctxt_switches:")
+                t.preempted = value;
         }
         threads[tid] = t;
     }
@@ -77,9 +88,51 @@ void PrintWakeUps(const std::map<int, ThreadSwitches>& before, const std::map<in
     for (const auto& [tid, t] : after) {
         const auto was = before.find(tid);
         const long n = t.switches - (was == before.end() ? 0 : was->second.switches);
-        std::printf("  thread %d (%s%s): %.2f wake-ups/s\n", tid, t.name.c_str(), tid == mainTid ? ", main" : "",
-                    double(n) / seconds);
+        const long p = t.preempted - (was == before.end() ? 0 : was->second.preempted);
+        if (n == 0 && p == 0)
+            continue; // the idle pool threads
+        std::printf("  thread %d (%s%s): %.2f wake-ups/s (%.2f preemptions/s)\n", tid, t.name.c_str(),
+                    tid == mainTid ? ", main" : "", double(n) / seconds, double(p) / seconds);
     }
+}
+
+// Starts Xvfb on the first free display and points the xcb platform at it;
+// returns its process id (0 when it did not start).
+pid_t StartXServer()
+{
+    // Without standard streams the pipe would take their numbers, which Xvfb
+    // takes over for its own.
+    for (int fd = 0; fd < 3; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) < 0)
+            return 0;
+    int ready[2];
+    if (pipe(ready) != 0)
+        return 0;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(ready[0]);
+        const std::string fd = std::to_string(ready[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    // Xvfb writes its display number once it accepts clients.
+    char number[16] = {};
+    ssize_t n = -1;
+    do
+        n = pid > 0 ? read(ready[0], number, sizeof number - 1) : -1;
+    while (n < 0 && errno == EINTR);
+    close(ready[0]);
+    if (n <= 0) {
+        if (pid > 0)
+            waitpid(pid, nullptr, 0);
+        return 0;
+    }
+    number[std::strcspn(number, "\n")] = '\0';
+    setenv("DISPLAY", (std::string(":") + number).c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    return pid;
 }
 
 void ServeFor(double seconds)
@@ -93,10 +146,35 @@ void ServeFor(double seconds)
 
 int main(int argc, char** argv)
 {
+    const bool xcb = argc > 1 && std::strcmp(argv[1], "--xcb") == 0;
+    pid_t xServer = 0;
+    if (xcb) {
+        argv[1] = argv[0]; // the program name stays first
+        --argc;
+        ++argv;
+        xServer = StartXServer();
+        if (!xServer) {
+            std::fprintf(stderr, "program_bench: Xvfb did not start\n");
+            return 1;
+        }
+    }
+    // The X server goes when the benchmark does, however it ends.
+    struct StopXServer {
+        pid_t pid;
+        ~StopXServer()
+        {
+            if (pid > 0) {
+                kill(pid, SIGTERM);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } stopXServer {xServer};
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    PrepareApplication();
     QApplication app(argc, argv);
     const double idleSeconds = argc > 1 ? std::atof(argv[1]) : 60;
     const double pollSeconds = argc > 2 ? std::atof(argv[2]) : 30;
+    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
 
     bench::ProgramRun run;
     TformMain* form = run.Start();
@@ -114,10 +192,14 @@ int main(int argc, char** argv)
 
     // Select the repeater and let the signal-strength poll run.
     run.SelectRepeater(0);
+    const auto switches2 = Switches();
     cpu0 = bench::CpuSeconds();
     ServeFor(pollSeconds);
-    std::printf("repeater selected and polled: %.3f s CPU over %.0f s (%.3f%%)\n", bench::CpuSeconds() - cpu0, pollSeconds,
-                100.0 * (bench::CpuSeconds() - cpu0) / pollSeconds);
+    const double pollCpu = bench::CpuSeconds() - cpu0;
+    const auto switches3 = Switches();
+    std::printf("repeater selected and polled: %.3f s CPU over %.0f s (%.3f%%)\n", pollCpu, pollSeconds,
+                100.0 * pollCpu / pollSeconds);
+    PrintWakeUps(switches2, switches3, pollSeconds, int(getpid()));
 
     // A full configuration.
     form->adminOptions = 1 | 2;

@@ -322,16 +322,16 @@ void SignalStrengthTail(TformMain* form, const TMsgRecord* msg)
             const int tenths = (gauge->value() * 1000 + 16) / 32;
             form->textRssiValue->setText(QString("%1.%2%").arg(tenths / 10).arg(tenths % 10));
         }
-        QPalette p = gauge->palette();
-        p.setColor(QPalette::Highlight, gauge->value() >= 7 ? QColor(0, 0x80, 0) : QColor(255, 0, 0));
-        gauge->setPalette(p);
+        const QColor bar = gauge->value() >= 7 ? QColor(0, 0x80, 0) : QColor(255, 0, 0);
+        if (gauge->palette().color(QPalette::Highlight) != bar) {
+            QPalette p = gauge->palette();
+            p.setColor(QPalette::Highlight, bar);
+            gauge->setPalette(p);
+        }
         gauge->show();
         form->textRssiValue->show();
         form->textRssiError->hide();
-        QPalette lamp = form->ledRssi->palette();
-        lamp.setColor(QPalette::Window, QColor(0, 255, 0));
-        form->ledRssi->setPalette(lamp);
-        form->ledRssi->setAutoFillBackground(true);
+        form->SetLamp(form->ledRssi, QColor(0, 255, 0));
         form->textSelectedRepeater->setText(QString::fromStdString(
             IdPicture(address) + ", " + GetLangString(form, 253, "Logged-on to GSM Network")));
         form->btnLogOn->setEnabled(false);

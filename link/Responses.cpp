@@ -204,6 +204,10 @@ void ProcessDiscoverReply(TformMain* form, const TMsgRecord* msg)
     }
 
     QListWidget* box = form->boxRepeaters;
+    // Taking out the current row makes the list select its neighbour: the
+    // selection is the user's, so it is put back or cleared here instead.
+    QListWidgetItem* selected = box->currentItem() && box->currentItem()->isSelected() ? box->currentItem() : nullptr;
+    bool selectedLeft = false;
     for (const auto& entry : *discoveryList) {
         const QString text = QString::fromStdString(entry.first);
         if (box->findItems(text, Qt::MatchExactly).isEmpty()) {
@@ -218,10 +222,15 @@ void ProcessDiscoverReply(TformMain* form, const TMsgRecord* msg)
         for (const auto& entry : *discoveryList)
             listed = listed || entry.first == text;
         if (!listed) {
+            selectedLeft = selectedLeft || box->item(i) == selected;
             delete box->takeItem(i);
             --i;
         }
     }
+    if (selectedLeft)
+        box->setCurrentRow(-1);
+    else if (selected && box->currentItem() != selected)
+        box->setCurrentItem(selected);
     discoveryList->clear();
     form->textRepeaters->setText(QString::fromStdString(GetLangString(form, 81, "Repeaters") + " (" +
                                                         std::to_string(box->count()) + ")"));

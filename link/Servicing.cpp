@@ -27,19 +27,13 @@ const QColor kLampDarkRed(0x51, 0, 0);
 const QColor kLampLime(0, 255, 0);
 const QColor kLampDarkGreen(0, 0x40, 0);
 
-void SetBrush(QWidget* shape, const QColor& colour)
-{
-    QPalette p = shape->palette();
-    p.setColor(QPalette::Window, colour);
-    shape->setPalette(p);
-    shape->setAutoFillBackground(true);
-}
-
+// Disabled controls keep the style's grey text: only the enabled look changes.
 void SetFontColour(QWidget* w, const QColor& colour)
 {
     QPalette p = w->palette();
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(role, colour);
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(group, role, colour);
     w->setPalette(p);
 }
 
@@ -51,7 +45,7 @@ void TformMain::portVigilatorRxChar(QObject*, int32_t Count)
 {
     ReadFromPort(Count);
     if (!timerLedRx->Enabled()) {
-        SetBrush(ledRx, kLampLime);
+        SetLamp(ledRx, kLampLime);
         timerLedRx->SetEnabled(true);
     }
     // The receive service sleeps while nothing waits; bytes wake it. Its
@@ -133,22 +127,32 @@ void TformMain::timerRxServiceTimer(QObject*)
     ProcessRxMessage(this, &msg);
 }
 
+void TformMain::SetLamp(QWidget* lamp, const QColor& colour)
+{
+    if (lamp->autoFillBackground() && lamp->palette().color(QPalette::Window) == colour)
+        return;
+    QPalette p = lamp->palette();
+    p.setColor(QPalette::Window, colour);
+    lamp->setPalette(p);
+    lamp->setAutoFillBackground(true);
+}
+
 void TformMain::LightTxLamp()
 {
-    SetBrush(ledTx, kLampRed);
+    SetLamp(ledTx, kLampRed);
     timerLedTx->SetEnabled(true);
 }
 
 void TformMain::timerLedTxTimer(QObject*)
 {
-    SetBrush(ledTx, kLampDarkRed);
+    SetLamp(ledTx, kLampDarkRed);
     timerLedTx->SetEnabled(false);
 }
 
 void TformMain::timerLedRxTimer(QObject*)
 {
-    SetBrush(ledRx, kLampDarkGreen);
-    SetBrush(ledRssi, kLampDarkGreen);
+    SetLamp(ledRx, kLampDarkGreen);
+    SetLamp(ledRssi, kLampDarkGreen);
     timerLedRx->SetEnabled(false);
 }
 

@@ -5,7 +5,19 @@
 #include <functional>
 #include <string>
 
+class QMessageBox;
+
 namespace platform {
+
+// The title of every message box: the program's title (set once at start),
+// not the name of its executable.
+void SetApplicationTitle(const std::string& title);
+std::string ApplicationTitle();
+
+// Makes a message box's text as wide as its widest line, up to half the
+// screen; text wider than that wraps into lines of even length, so that no
+// word is left alone on the last one.
+void FitToText(QMessageBox& box);
 
 enum class MsgDlgType { Warning, Error, Information, Confirmation, Custom };
 

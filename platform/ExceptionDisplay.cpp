@@ -1,4 +1,5 @@
 #include "platform/ExceptionDisplay.h"
+#include "platform/Dialogs.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -24,8 +25,12 @@ void Show(const std::string& message)
         return;
     }
     std::fprintf(stderr, "%s\n", message.c_str());
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(message));
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QMessageBox box(QMessageBox::Critical, QString::fromStdString(ApplicationTitle()),
+                        QString::fromStdString(message), QMessageBox::Ok);
+        FitToText(box);
+        box.exec();
+    }
 }
 
 } // namespace

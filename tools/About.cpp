@@ -137,8 +137,8 @@ TformAbout::~TformAbout() = default;
 
 void TformAbout::FormCreate()
 {
-    setWindowTitle(QString(" About %1").arg(kAboutTitle));
-    labelVersion->setText(QString("%1 %2").arg(kAboutTitle, kAboutVersion));
+    setWindowTitle(QString(" About %1").arg(kProgramTitle));
+    labelVersion->setText(QString("%1 %2").arg(kProgramTitle, kAboutVersion));
     labelLanguageVersion->setText(
         QString("Language Pack %1").arg(QString::fromStdString(form_ ? form_->captionSuffix : std::string())));
     labelVersion->adjustSize();

@@ -10,8 +10,9 @@ class QPlainTextEdit;
 class QPushButton;
 class TformMain;
 
-// The program's title as the about window shows it (never translated).
-inline constexpr const char* kAboutTitle = "Vantelox SMS Repeater Installation Utility";
+// The program's title: the application title, which message boxes carry, and
+// the about window's (never translated).
+inline constexpr const char* kProgramTitle = "Vantelox SMS Repeater Installation Utility";
 inline constexpr const char* kAboutVersion = "V1.01";
 
 class TformAbout : public QDialog {

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <chrono>
+#include <map>
 #include <thread>
 
 namespace {
@@ -138,6 +139,29 @@ TEST_F(EndToEnd, ReceiveServiceSleepsWhileNothingWaits)
     Advance(200);
     EXPECT_FALSE(form->timerRxService->Enabled());
     EXPECT_EQ(form->rxRing->Count(), 0u) << "the stalled frame was given up";
+}
+
+// Each lamp is drawn again only when its colour changes: at a discovery
+// cycle the transmit and receive lamps flash once each, the signal lamp stays.
+TEST_F(EndToEnd, LampsChangeOnlyWhenTheyFlash)
+{
+    sim->AddRepeater(9247);
+    StartAndConnect();
+    Advance(3000);
+    struct Counter : QObject {
+        std::map<QObject*, int> changes;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            changes[watched] += event->type() == QEvent::PaletteChange;
+            return false;
+        }
+    } counter;
+    for (QWidget* lamp : {form->ledTx, form->ledRx, form->ledRssi})
+        lamp->installEventFilter(&counter);
+    Advance(2000); // one discovery cycle
+    EXPECT_EQ(counter.changes[form->ledTx], 2);
+    EXPECT_EQ(counter.changes[form->ledRx], 2);
+    EXPECT_EQ(counter.changes[form->ledRssi], 0);
 }
 
 TEST_F(EndToEnd, MoreThanTheRingHoldsNeverOverfillsItAndLosesNoFrame)

@@ -113,6 +113,23 @@ TEST_F(RfGsmEndToEnd, PatrolAndGsmJobsRunToTheirReports)
     EXPECT_EQ(sent, expected);
 }
 
+TEST_F(RfGsmEndToEnd, DisabledControlsStillLookDisabledAfterAJob)
+{
+    repeater->SetJobDurationMs(500);
+    Advance(1600);
+    ShowTab(form->tabGsmTest);
+    ASSERT_FALSE(form->btnLogOff->isEnabled()) << "not logged on";
+    const auto disabledText = [this] {
+        return form->btnLogOff->palette().color(QPalette::Disabled, QPalette::ButtonText);
+    };
+    const QColor before = disabledText();
+    ShowTab(form->tabRfTest);
+    Job(form->btnPatrol, "  Patrol in progress ...", "  Patrol complete");
+    EXPECT_FALSE(form->btnLogOff->isEnabled());
+    EXPECT_EQ(disabledText(), before);
+    EXPECT_NE(disabledText(), form->btnLogOff->palette().color(QPalette::Active, QPalette::ButtonText));
+}
+
 TEST_F(RfGsmEndToEnd, TestsRefusedWithEachCodeOrUnanswered)
 {
     repeater->SetLoggedOn(true);

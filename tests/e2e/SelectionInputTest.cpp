@@ -214,3 +214,40 @@ TEST_F(DatabaseViewTest, CellsAreCentredButTheSerialNumber)
     for (int column = 1; column <= 10; ++column)
         EXPECT_EQ(view->headerItem()->textAlignment(column) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
 }
+
+TEST_F(EndToEnd, ARepeaterLeavingTheListNeverMovesTheSelection)
+{
+    for (uint32_t id : {5u, 1234567u, 7654321u})
+        sim->AddRepeater(id);
+    StartAndConnect();
+    Advance(200);
+    TRepeaterListBox* box = form->boxRepeaters;
+    ASSERT_EQ(box->count(), 3);
+    QListWidgetItem* middle = box->findItems(" 0123-4567", Qt::MatchExactly).value(0);
+    ASSERT_TRUE(middle);
+    QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, box->visualItemRect(middle).center());
+    ASSERT_EQ(form->textSelectedRepeater->text().toStdString(), "0123-4567");
+
+    // Another repeater leaves: the selection stays where the user put it.
+    sim->RemoveRepeater(5);
+    Advance(2100);
+    ASSERT_EQ(box->count(), 2);
+    EXPECT_EQ(form->GetSelectedRepeaterAddress(), 1234567);
+    EXPECT_TRUE(form->textSelectedRepeater->text().startsWith("0123-4567"));
+    EXPECT_TRUE(form->btnDeploy->isEnabled());
+
+    // The selected one leaves: nothing is selected, its neighbour neither.
+    sim->RemoveRepeater(1234567);
+    Advance(2100);
+    ASSERT_EQ(box->count(), 1);
+    EXPECT_TRUE(box->selectedItems().isEmpty());
+    EXPECT_EQ(form->GetSelectedRepeaterAddress(), -1);
+    EXPECT_EQ(form->textSelectedRepeater->text().toStdString(), "<None>");
+    EXPECT_EQ(form->repeaterAddr[0], 0xFF);
+    for (QPushButton* b : {form->btnConfig, form->btnDeploy, form->btnAbandon})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    sim->ClearReceived();
+    Advance(3100);
+    for (const auto& f : sim->Received())
+        EXPECT_FALSE(f.IsRelay()) << "no signal poll goes to the repeater left in the list";
+}

@@ -1,15 +1,22 @@
 // The open and save dialogs' layer: filters as Qt takes them, the default
 // suffix, and the checks that run after the user has chosen a name.
 #include "platform/Dialogs.h"
+#include "platform/ExceptionDisplay.h"
 #include "platform/FileDialogs.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <fstream>
+#include <stdexcept>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -125,4 +132,67 @@ TEST(FileDialogs, RealDialogTakesTheTypedNameAndTheFilters)
     ASSERT_TRUE(r);
     EXPECT_EQ(r->path, dir.File("typed.txt"));
     EXPECT_EQ(r->filterIndex, 2);
+}
+
+// The real message boxes: the program's title, and text as wide as its widest
+// line; a line wider than half the screen wraps evenly, never leaving its last
+// word alone.
+TEST(MessageDialogs, CarryTheTitleAndFitTheirText)
+{
+    SetApplicationTitle("Vantelox SMS Repeater Installation Utility");
+    const std::string texts[] = {
+        "If you Abandon this deployment, the Repeater will be permanently disabled\n"
+        "until a successful Deployment has been performed.\n\nAre you sure you want to Abandon this deployment?",
+        "Längere If you Abandon this deployment, the Repeater will be permanently disabled (erweitert) and "
+        "longer still, so that it takes more than half of any screen\nLängere Are you sure? (erweitert)",
+        "Failed to connect to the Vigilator Interface Unit.",
+    };
+    struct Paragraph {
+        bool fits; // in half the screen
+        int lines;
+        QString last;
+    };
+    for (const std::string& text : texts) {
+        std::string title;
+        std::vector<Paragraph> shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle().toStdString();
+            auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            ASSERT_NE(label, nullptr);
+            const int half = box->screen()->availableGeometry().width() / 2;
+            for (const QString& paragraph : label->text().split('\n')) {
+                QTextLayout layout(paragraph, label->font());
+                layout.beginLayout();
+                for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+                    line.setLineWidth(label->contentsRect().width());
+                layout.endLayout();
+                const QTextLine last = layout.lineAt(layout.lineCount() - 1);
+                shown.push_back({label->fontMetrics().horizontalAdvance(paragraph) <= half, layout.lineCount(),
+                                 paragraph.mid(last.textStart(), last.textLength()).trimmed()});
+            }
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+        });
+        EXPECT_EQ(MessageDlg(text, MsgDlgType::Warning, mbYes | mbNo), mrNo);
+        EXPECT_EQ(title, "Vantelox SMS Repeater Installation Utility");
+        ASSERT_FALSE(shown.empty());
+        for (const Paragraph& p : shown) {
+            if (p.fits)
+                EXPECT_EQ(p.lines, 1) << p.last.toStdString();
+            else
+                EXPECT_TRUE(p.last.contains(' ')) << "alone on the last line: " << p.last.toStdString();
+        }
+    }
+    // The exception display's box too.
+    std::string title;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle().toStdString();
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    HandleException(std::make_exception_ptr(std::runtime_error("Write error")));
+    EXPECT_EQ(title, "Vantelox SMS Repeater Installation Utility");
+    SetApplicationTitle("");
 }
