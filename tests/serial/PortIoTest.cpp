@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -89,9 +90,11 @@ TEST_F(PortIo, EveryByteValueCrossesBothWaysUnaltered)
     const std::string text(all.begin(), all.end());
     EXPECT_EQ(port.WriteStr(text), 256);
     EXPECT_EQ(pty.Read(256), all);
-    // Nothing was echoed back to us.
-    ServeFor(50);
-    EXPECT_EQ(received.size(), all.size());
+    // Nothing was echoed back to us: what comes next is the far end's own.
+    pty.Write(std::string("!"));
+    ASSERT_TRUE(ServeUntil([&] { return received.size() > all.size(); }));
+    EXPECT_EQ(received.size(), all.size() + 1);
+    EXPECT_EQ(received.back(), '!');
     port.Close();
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.ThreadCreated());
@@ -165,6 +168,22 @@ TEST_F(PortIo, LinesAndEscapesOnADeviceWithoutModemLines)
     EXPECT_EQ(port.OutputCount(), 0);
     port.TransmitChar('Z');
     EXPECT_EQ(pty.Read(1), std::vector<uint8_t>{'Z'});
+    // Xoff holds the output; a write then ends by its time-out, whose part
+    // per byte counts as well as its fixed part.
+    port.Timeouts()->SetWriteTotalC(10);
+    port.Timeouts()->SetWriteTotalM(20);
+    port.SetXonXoff(false);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        port.WriteStr("held!");
+        FAIL() << "the output was not held";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 2);
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100)) << "10 ms + 5 x 20 ms";
+    port.SetXonXoff(true);
+    EXPECT_EQ(port.WriteStr("go"), 2);
+    EXPECT_EQ(pty.Read(2), (std::vector<uint8_t>{'g', 'o'}));
     // Settings change on the open device at once.
     EXPECT_NO_THROW(port.SetBaudRate(br256000));
     EXPECT_NO_THROW(port.SetBaudRate(br14400));
@@ -176,6 +195,13 @@ TEST_F(PortIo, LinesAndEscapesOnADeviceWithoutModemLines)
         EXPECT_EQ(e.Code(), 14);
     }
     EXPECT_EQ(port.SyncMethod(), smThreadSync);
+    try {
+        port.SetEventThreadPriority(tpHighest);
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 14);
+    }
+    EXPECT_EQ(port.EventThreadPriority(), tpNormal);
 }
 
 TEST_F(PortIo, OperationsOnAClosedPortRaiseTheirCodes)

@@ -13,8 +13,10 @@
 #include <chrono>
 #include <cerrno>
 #include <filesystem>
+#include <linux/serial.h>
 #include <memory>
 #include <system_error>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
@@ -158,7 +160,7 @@ TEST_F(PortPromises, AListenerThatFreesThePortEndsTheBatch)
     owned->Open();
     pty.Write(std::string("x"));
     ASSERT_TRUE(ServeUntil([] { return gHandlerDone.load(); }));
-    ServeFor(30);
+    ASSERT_TRUE(ServePosted());
     EXPECT_EQ(gHandlerCalls, 1) << "nothing runs for a port that is gone";
 }
 
@@ -376,6 +378,78 @@ TEST_F(PortPromises, BytesWrittenJustBeforeCloseReachTheFarEnd)
 }
 
 // ------------------------------------------------------------ events
+
+TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
+{
+    // Through the seam, as a UART answers: the lines as the row sets them
+    // after the open, and a line error counted as soon as data waits.
+    enum class Counted { none, frame, parity };
+    struct Case {
+        const char* what;
+        TComEvents events;
+        bool parityCheck, triggersOnRxChar;
+        int lines;
+        Counted error;
+        std::vector<std::string> seen;
+        TComSignals lineSignals;
+    };
+    const Case cases[] = {
+        {"error and data in one batch", TComEvents{evRxChar, evError}, false, true, 0, Counted::frame,
+         {"error 1", "rx 1"}, TComSignals()},
+        {"parity error while parity is not checked", TComEvents{evRxChar, evError}, false, true, 0, Counted::parity,
+         {"rx 1"}, TComSignals()},
+        {"parity error while parity is checked", TComEvents{evRxChar, evError}, true, true, 0, Counted::parity,
+         {"error 2", "rx 1"}, TComSignals()},
+        {"no trigger and no link: the port reads", TComEvents{evRxChar}, false, false, 0, Counted::none,
+         {"rxbuf x"}, TComSignals()},
+        {"CTS rises", TComEvents{evCTS, evDSR, evRLSD}, false, true, TIOCM_CTS, Counted::none, {"cts on"},
+         TComSignals{csCTS}},
+        {"the ring line alone", TComEvents{evRLSD}, false, true, TIOCM_RNG, Counted::none, {}, TComSignals{csRing}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KernelSeam seam;
+        std::atomic<int> lines{0};
+        comm::Kernel().modemLines = [&](int, int* value) {
+            *value = lines;
+            return 0;
+        };
+        comm::Kernel().counts = [&](int fd, serial_icounter_struct* counts) {
+            *counts = {};
+            int waiting = 0;
+            ::ioctl(fd, FIONREAD, &waiting);
+            if (waiting > 0 && c.error != Counted::none)
+                ++(c.error == Counted::frame ? counts->frame : counts->parity);
+            return 0;
+        };
+        TComPort port;
+        SetUpPort(port, c.events);
+        port.Parity()->SetCheck(c.parityCheck);
+        port.SetTriggersOnRxChar(c.triggersOnRxChar);
+        std::vector<std::string> seen;
+        // Handlers leave the data waiting: it is reported once.
+        port.OnError = [&](QObject*, TComErrors e) { seen.push_back("error " + std::to_string(e.ToBits())); };
+        port.OnRxChar = [&](QObject*, int32_t n) { seen.push_back("rx " + std::to_string(n)); };
+        port.OnRxBuf = [&](QObject*, const void* b, int32_t n) {
+            seen.push_back("rxbuf " + std::string(static_cast<const char*>(b), size_t(n)));
+        };
+        port.OnCTSChange = [&](QObject*, bool on) { seen.push_back(std::string("cts ") + (on ? "on" : "off")); };
+        port.OnDSRChange = [&](QObject*, bool on) { seen.push_back(std::string("dsr ") + (on ? "on" : "off")); };
+        port.OnRLSDChange = [&](QObject*, bool on) { seen.push_back(std::string("rlsd ") + (on ? "on" : "off")); };
+        port.Open();
+        seen.clear(); // the lines as the open found them
+        lines = c.lines;
+        if (c.lines == 0)
+            pty.Write(std::string("x"));
+        // The data or the line change comes last in a row's batch: once it is
+        // seen, the batch is over.
+        EXPECT_TRUE(ServeUntil([&] { return seen == c.seen; }, 5000))
+            << testing::PrintToString(seen);
+        EXPECT_EQ(port.Signals(), c.lineSignals);
+        port.Close();
+    }
+}
+
 
 TEST_F(PortPromises, TxEmptyWaitsForTheOutputQueueWithoutSpinning)
 {
