@@ -2,7 +2,7 @@
 // receive events on the user-interface thread, failures and hang-up.
 #include "platform/ExceptionDisplay.h"
 #include "serial/PortCore.h"
-#include "support/Pty.h"
+#include "support/PortOnPty.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -174,12 +174,7 @@ TEST_F(PortIo, LinesAndEscapesOnADeviceWithoutModemLines)
     port.Timeouts()->SetWriteTotalM(20);
     port.SetXonXoff(false);
     const auto start = std::chrono::steady_clock::now();
-    try {
-        port.WriteStr("held!");
-        FAIL() << "the output was not held";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code(), 2);
-    }
+    EXPECT_EQ(CodeOf([&] { port.WriteStr("held!"); }), 2) << "the output was not held";
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100)) << "10 ms + 5 x 20 ms";
     port.SetXonXoff(true);
     EXPECT_EQ(port.WriteStr("go"), 2);
@@ -188,44 +183,26 @@ TEST_F(PortIo, LinesAndEscapesOnADeviceWithoutModemLines)
     EXPECT_NO_THROW(port.SetBaudRate(br256000));
     EXPECT_NO_THROW(port.SetBaudRate(br14400));
     EXPECT_NO_THROW(port.Parity()->SetBits(prEven));
-    try {
-        port.SetSyncMethod(smNone);
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code(), 14);
-    }
+    EXPECT_EQ(CodeOf([&] { port.SetSyncMethod(smNone); }), 14);
     EXPECT_EQ(port.SyncMethod(), smThreadSync);
-    try {
-        port.SetEventThreadPriority(tpHighest);
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code(), 14);
-    }
+    EXPECT_EQ(CodeOf([&] { port.SetEventThreadPriority(tpHighest); }), 14);
     EXPECT_EQ(port.EventThreadPriority(), tpNormal);
 }
 
 TEST_F(PortIo, OperationsOnAClosedPortRaiseTheirCodes)
 {
     TComPort port;
-    auto codeOf = [](auto f) {
-        try {
-            f();
-        } catch (const EComPort& e) {
-            return e.Code();
-        }
-        return 0;
-    };
-    EXPECT_EQ(codeOf([&] { port.InputCount(); }), 10);
-    EXPECT_EQ(codeOf([&] { port.Signals(); }), 11);
-    EXPECT_EQ(codeOf([&] { port.SetDTR(true); }), 12);
-    EXPECT_EQ(codeOf([&] { port.TransmitChar('a'); }), 13);
-    EXPECT_EQ(codeOf([&] { port.ClearBuffer(true, false); }), 5);
-    EXPECT_EQ(codeOf([&] { port.WriteStr("x"); }), 2);
+    EXPECT_EQ(CodeOf([&] { port.InputCount(); }), 10);
+    EXPECT_EQ(CodeOf([&] { port.Signals(); }), 11);
+    EXPECT_EQ(CodeOf([&] { port.SetDTR(true); }), 12);
+    EXPECT_EQ(CodeOf([&] { port.TransmitChar('a'); }), 13);
+    EXPECT_EQ(CodeOf([&] { port.ClearBuffer(true, false); }), 5);
+    EXPECT_EQ(CodeOf([&] { port.WriteStr("x"); }), 2);
     uint8_t b;
-    EXPECT_EQ(codeOf([&] { port.Read(&b, 1); }), 3);
+    EXPECT_EQ(CodeOf([&] { port.Read(&b, 1); }), 3);
     PAsync none = nullptr;
-    EXPECT_EQ(codeOf([&] { port.WaitForAsync(none); }), 4);
-    EXPECT_EQ(codeOf([&] { port.WriteAsync(&b, 1, none); }), 4);
+    EXPECT_EQ(CodeOf([&] { port.WaitForAsync(none); }), 4);
+    EXPECT_EQ(CodeOf([&] { port.WriteAsync(&b, 1, none); }), 4);
 }
 
 TEST_F(PortIo, OpenFailuresSayWhatIsWrong)

@@ -6,7 +6,7 @@
 #include "platform/ExceptionDisplay.h"
 #include "platform/SerialPorts.h"
 #include "serial/PortCore.h"
-#include "support/Pty.h"
+#include "support/PortOnPty.h"
 
 #include <QCoreApplication>
 #include <atomic>
@@ -43,18 +43,6 @@ int ThreadCount()
         ++n;
     return n;
 }
-
-template <class F>
-int CodeOf(F f)
-{
-    try {
-        f();
-    } catch (const EComPort& e) {
-        return e.Code();
-    }
-    return 0;
-}
-
 
 class PortPromises : public ::testing::Test {
 protected:
