@@ -119,7 +119,7 @@ bool HoldReceived(Device& d)
 
 bool SetLine(int fd, int bit, bool on)
 {
-    if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0 || NoSuchLines(errno))
+    if (Kernel().setLines(fd, on, bit) == 0 || NoSuchLines(errno))
         return true;
     return Fail(errno);
 }
@@ -209,7 +209,7 @@ Handle Open(const std::string& portName)
     int lines = 0;
     device->haveModem = Kernel().modemLines(fd, &lines) == 0;
     device->lastModem = lines;
-    device->haveCounts = ioctl(fd, TIOCGICOUNT, &device->lastCounts) == 0;
+    device->haveCounts = Kernel().counts(fd, &device->lastCounts) == 0;
     device->haveErrorCounts = device->haveCounts;
     device->errorCounts = device->lastCounts;
     std::lock_guard lock(devicesMutex);
@@ -309,7 +309,7 @@ bool ClearErrors(Handle h, uint32_t* errors, Status* status)
     uint32_t bits = 0;
     if (d->haveErrorCounts) {
         serial_icounter_struct now {};
-        if (ioctl(d->fd, TIOCGICOUNT, &now) == 0) {
+        if (Kernel().counts(d->fd, &now) == 0) {
             std::lock_guard lock(d->mutex);
             const auto& was = d->errorCounts;
             if (now.frame != was.frame)

@@ -88,7 +88,7 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         }
         if (wantCounts) {
             serial_icounter_struct now {};
-            if (ioctl(d->fd, TIOCGICOUNT, &now) == 0) {
+            if (Kernel().counts(d->fd, &now) == 0) {
                 const auto& was = d->lastCounts;
                 if ((mask & evbBreak) && now.brk != was.brk)
                     events |= evbBreak;

@@ -1,5 +1,6 @@
 #include "platform/CommKernel.h"
 
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -9,7 +10,9 @@ KernelCalls RealKernel()
 {
     return {[](int fd, int* count) { return ioctl(fd, TIOCOUTQ, count); },
             [](int fd, int* lines) { return ioctl(fd, TIOCMGET, lines); },
-            [](int fd, int queue) { return tcflush(fd, queue); }};
+            [](int fd, int queue) { return tcflush(fd, queue); },
+            [](int fd, bool on, int lines) { return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &lines); },
+            [](int fd, serial_icounter_struct* counts) { return ioctl(fd, TIOCGICOUNT, counts); }};
 }
 
 KernelCalls& Kernel()

@@ -3,6 +3,7 @@
 #include "e2e/Harness.h"
 
 #include "app/Rxcallback.h"
+#include "e2e/Clicks.h"
 #include "link/Responses.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -280,6 +281,11 @@ TEST_F(JobsEndToEnd, InvalidInputIsRefusedBeforeAnythingIsSent)
 
 TEST_F(JobsEndToEnd, RefusalsWithoutPortOrRepeater)
 {
+    TickOnly({});
+    clicks::Click(form->btnConfig);
+    EXPECT_EQ(form->StatusText(), "  No configurations selected");
+    EXPECT_EQ(form->opState, osIdle);
+    EXPECT_TRUE(form->pageMain->isEnabled()) << "the controls are back";
     TickOnly({0});
     form->boxRepeatersDblClick();
     form->btnConfigClick();

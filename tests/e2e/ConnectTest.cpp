@@ -127,6 +127,12 @@ TEST_F(EndToEnd, DiscoveryCadenceAndBatches)
     Advance(2100);
     EXPECT_EQ(form->boxRepeaters->count(), 5);
     EXPECT_EQ(form->textRepeaters->text().toStdString(), "Repeaters (5)");
+    // Two neighbours in the list leave together.
+    sim->RemoveRepeater(2);
+    sim->RemoveRepeater(3);
+    Advance(2100);
+    EXPECT_EQ(form->boxRepeaters->count(), 3);
+    EXPECT_EQ(form->textRepeaters->text().toStdString(), "Repeaters (3)");
 }
 
 TEST_F(EndToEnd, BatteryThresholds)

@@ -14,11 +14,36 @@
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <poll.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
 sim::Bytes RecordOf(std::initializer_list<uint8_t> bytes) { return sim::Bytes(bytes); }
+
+namespace {
+
+// Counts the queued calls the user-interface thread runs: the port's
+// hand-overs and what the program queues for "as soon as this event is over".
+class CallCounter : public QObject {
+public:
+    explicit CallCounter(uint64_t& count) : count_(count) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++count_;
+        return false;
+    }
+
+private:
+    uint64_t& count_;
+};
+
+// Wall-clock bound of one settle: far beyond what a loaded machine needs.
+constexpr auto kSettleLimit = std::chrono::seconds(60);
+
+} // namespace
 
 void EndToEnd::SetUp()
 {
@@ -43,12 +68,15 @@ void EndToEnd::SetUp()
         }
         return modalResult;
     });
+    callCounter_ = std::make_unique<CallCounter>(queuedCallsRun_);
+    QCoreApplication::instance()->installEventFilter(callCounter_.get());
     platform::TimeControl::SetSettleHook([this] { SettleIo(); });
 }
 
 void EndToEnd::TearDown()
 {
     platform::TimeControl::SetSettleHook({});
+    callCounter_.reset();
     if (form) {
         form->portVigilator->Close();
         delete form;
@@ -93,13 +121,6 @@ void EndToEnd::Start()
 {
     form = new TformMain();
     formMain = form;
-    // Count the receive events: the pty hands written bytes over a little
-    // later, and until it has, neither the input queue nor the program shows them.
-    auto handler = form->portVigilator->OnRxChar;
-    form->portVigilator->OnRxChar = [this, handler](QObject* sender, int32_t count) {
-        ++receiveEvents_;
-        handler(sender, count);
-    };
     form->show();
     QCoreApplication::processEvents();
 }
@@ -110,38 +131,59 @@ void EndToEnd::StartAndConnect()
     Advance(50); // the post-show step
 }
 
+int EndToEnd::WaitingForProgram() const
+{
+    if (slaveFd_ < 0)
+        return 0;
+    // A write to the master reaches the slave's queue through deferred kernel
+    // work; poll() finishes that work, so the count after it is exact.
+    pollfd p{slaveFd_, POLLIN, 0};
+    ::poll(&p, 1, 0);
+    int waiting = 0;
+    if (ioctl(slaveFd_, FIONREAD, &waiting) != 0)
+        waiting = 0;
+    return waiting;
+}
+
 void EndToEnd::SettleIo()
 {
-    if (!sim)
+    if (!sim || settleFailed_)
         return;
     // Until nothing moves: the simulator has read all the program wrote and
-    // written all that is due, and the program has read all of it.
-    bool justWritten = false;
-    uint64_t eventsAtWrite = 0;
-    for (int round = 0; round < 2000; ++round) {
-        const uint64_t writtenBefore = sim->BytesWritten();
+    // written all that is due, the program has read all of it, and the calls
+    // that reading queued have run.
+    const auto limit = std::chrono::steady_clock::now() + kSettleLimit;
+    for (;;) {
+        const uint64_t callsBefore = queuedCallsRun_;
         sim->Pump(platform::MonotonicMs());
-        if (sim->BytesWritten() > writtenBefore) {
-            justWritten = true;
-            eventsAtWrite = receiveEvents_;
-        }
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        int waiting = 0;
-        if (slaveFd_ >= 0 && ioctl(slaveFd_, FIONREAD, &waiting) != 0)
-            waiting = 0;
-        if (justWritten && (waiting > 0 || receiveEvents_ > eventsAtWrite))
-            justWritten = false;
+        const int waiting = WaitingForProgram();
         const bool programListens = form && form->portVigilator->Connected() && sim->IsOpen();
         // Bytes the program leaves in the driver while its ring buffer is
         // full are its own business.
-        const bool inFlight =
-            programListens && (justWritten || (waiting > 0 && !form->BytesLeftInDriver()));
+        const bool inFlight = programListens && waiting > 0 && !form->BytesLeftInDriver();
+        // The port's event thread tells the program of a hang-up, at once.
+        const bool hangUpUnheard = form && form->portVigilator->Connected() && !sim->IsOpen();
         const bool simHasInput = sim->IsOpen() && sim->WaitForInput(0);
         const auto due = sim->NextDueMs();
         const bool simHasOutput = sim->IsOpen() && due && *due <= platform::MonotonicMs();
-        if (!inFlight && !simHasInput && !simHasOutput)
+        // A call run now may have queued another.
+        const bool callsRan = queuedCallsRun_ != callsBefore;
+        if (!inFlight && !hangUpUnheard && !simHasInput && !simHasOutput && !callsRan)
             return;
+        if (std::chrono::steady_clock::now() > limit) {
+            settleFailed_ = true;
+            std::ostringstream what;
+            what << "the program and the simulator did not settle at " << platform::MonotonicMs()
+                 << " ms: " << waiting << " bytes unread by the program (it "
+                 << (programListens ? "listens" : "does not listen") << "), the simulator "
+                 << (simHasInput ? "has" : "has no") << " input, its next reply is due at "
+                 << (due ? std::to_string(*due) : "never") << (callsRan ? ", queued calls still run" : "")
+                 << (hangUpUnheard ? ", the program has not heard of the hang-up" : "");
+            ADD_FAILURE() << what.str();
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
 }

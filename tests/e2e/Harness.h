@@ -46,8 +46,12 @@ private:
     void SettleIo();
     // Our own look at the program's input queue (after Recreate, the new one).
     void ReopenSlave();
+    // Bytes the simulator wrote that the program has not read.
+    int WaitingForProgram() const;
     int slaveFd_ = -1;
-    uint64_t receiveEvents_ = 0; // calls of the program's receive event
+    std::unique_ptr<QObject> callCounter_;
+    uint64_t queuedCallsRun_ = 0; // calls queued to the user-interface thread, run so far
+    bool settleFailed_ = false;   // reported once; later settles do not wait again
 };
 
 // The record bytes of a frame, for comparisons.

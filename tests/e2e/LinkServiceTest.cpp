@@ -9,31 +9,16 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "sim/Protocol.h"
+#include "support/Pty.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <chrono>
 #include <map>
-#include <thread>
 
 namespace {
-
-// Serves the program's events in real time (virtual time stands still) until
-// `pred` holds: for what the port's event thread sees on its own.
-template <class Pred>
-bool ServeUntil(Pred pred)
-{
-    for (int i = 0; i < 2000 && !pred(); ++i) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return pred();
-}
 
 // A press and release of the left mouse button in the middle of the button.
 void Click(QPushButton* button)
@@ -328,7 +313,7 @@ TEST_F(EndToEnd, NoSecondErrorBoxWhileOneIsOpen)
             // The user leaves the first box open; meanwhile the device goes.
             hungUp = true;
             sim->HangUp();
-            ServeUntil([&] { return !form->portVigilator->Connected(); });
+            EXPECT_TRUE(ServeUntil([&] { return !form->portVigilator->Connected(); }));
         }
         return int(platform::mrOk);
     });

@@ -143,6 +143,8 @@ TEST_F(ManualMessages, KeysOtherThanHexDigitsBackspaceAndBlankTypeNothing)
     EXPECT_EQ(ManualMessageDigits(edit->text().toStdString()), "C80D");
     QTest::keyClick(edit, Qt::Key_Backspace);
     EXPECT_EQ(ManualMessageDigits(edit->text().toStdString()), "C80");
+    TypeInto(edit, "a b");
+    EXPECT_EQ(edit->displayText().left(4).toStdString(), "A  B") << "the blank shows";
 }
 
 TEST_F(ManualMessages, EndKeyPutsTheCaretAfterTheLastTypedCharacter)

@@ -72,10 +72,14 @@ TEST_F(EndToEnd, OptionsWindowsSwitchTheTabsAndTheMessageLogEntry)
         EXPECT_TRUE(engineeringTab());
         EXPECT_TRUE(form->menuMessageLog->isVisible());
 
+        for (QCheckBox* box : {form->boxRxDuration, form->boxEcuNum, form->boxSerialNum})
+            box->setChecked(true);
         script.Then(Code("ketro")).Then(Tick<TformAdminOptions>({&TformAdminOptions::checkShowConfig}));
         form->menuOptions->trigger();
         EXPECT_FALSE(configTab());
         EXPECT_FALSE(engineeringTab());
+        for (QCheckBox* box : {form->boxRxDuration, form->boxEcuNum, form->boxSerialNum})
+            EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString() << " of the hidden tab";
         EXPECT_EQ(form->distOptions, 2u);
         EXPECT_TRUE(form->menuMessageLog->isVisible());
         EXPECT_EQ(script.opened, (std::vector<std::string>{"formPassword", "formAdminOptions", "formPassword",

@@ -200,9 +200,13 @@ TEST_F(ReplyRules, OutcomeBitsAndTheirTexts)
         form->gsmLogonState = 0;
         beeps.clear();
         EnterState(c.state);
+        form->timerTextFlash->SetEnabled(true);
+        form->SetSimplePanel(false); // the flashing text, at its dark half
         sim->ClearReceived();
         Deliver(PollReply(16, c.outcome, c.reason));
         EXPECT_EQ(form->StatusText(), c.status);
+        EXPECT_FALSE(form->timerTextFlash->Enabled()) << "the text stops flashing";
+        EXPECT_TRUE(form->SimplePanel()) << "and stays shown";
         EXPECT_EQ(beeps, (std::vector<uint32_t> {c.beep}));
         EXPECT_EQ(form->opState, osIdle);
         EXPECT_TRUE(form->pageMain->isEnabled()) << "the job ended";

@@ -259,6 +259,9 @@ TEST_F(RfGsmEndToEnd, ListSortedByAClickOnEachHeader)
 TEST_F(RfGsmEndToEnd, AbortEndsTheDatabaseRead)
 {
     repeater->SetLoggers(std::vector<sim::LoggerEntry>(200));
+    // The walk goes on as each reply comes in: answers that take a while
+    // leave the user time to click.
+    sim->SetReplyDelayMs(20);
     ShowTab(form->tabRfTest);
     Click(form->btnReadDatabase);
     // Abort once the first rows are in, wherever the walk is by then.

@@ -1,6 +1,7 @@
 // Tests of the serial device calls (platform/CommDevice.h) on a pseudo-terminal:
 // the test holds the master end, the code under test opens the slave by path.
 #include "platform/CommDevice.h"
+#include "platform/CommKernel.h"
 #include "support/Pty.h"
 #include "support/TempDir.h"
 
@@ -182,15 +183,26 @@ TEST_F(CommDevice, SetStateMapsTheControlBlockOntoTermios)
         uint8_t byteSize, parity, stopBits;
         uint32_t flags;
         tcflag_t csize, parityBits;
-        bool cstopb, crtscts, ixon, ixoff;
+        bool cstopb, crtscts, ixon, ixoff, dtr;
     };
     const Case cases[] = {
-        {8, 0, 0, 0, CS8, 0, false, false, false, false},
-        {7, 1, 0, 0, CS7, PARENB | PARODD, false, false, false, false},
-        {6, 2, 2, comm::dcbOutxCtsFlow, CS6, PARENB, true, true, false, false},
-        {5, 3, 1, comm::dcbRtsControlHandshake, CS5, PARENB | PARODD | CMSPAR, true, true, false, false},
-        {8, 4, 0, comm::dcbOutX, CS8, PARENB | CMSPAR, false, false, true, false},
-        {8, 0, 2, comm::dcbInX | comm::dcbDtrControlEnable, CS8, 0, true, false, false, true},
+        {8, 0, 0, 0, CS8, 0, false, false, false, false, false},
+        {7, 1, 0, 0, CS7, PARENB | PARODD, false, false, false, false, false},
+        {6, 2, 2, comm::dcbOutxCtsFlow, CS6, PARENB, true, true, false, false, false},
+        {5, 3, 1, comm::dcbRtsControlHandshake, CS5, PARENB | PARODD | CMSPAR, true, true, false, false, false},
+        {8, 4, 0, comm::dcbOutX, CS8, PARENB | CMSPAR, false, false, true, false, false},
+        {8, 0, 2, comm::dcbInX | comm::dcbDtrControlEnable, CS8, 0, true, false, false, true, true},
+    };
+    // The DTR line as a UART would be told to set it.
+    struct RestoreKernel {
+        comm::KernelCalls saved = comm::Kernel();
+        ~RestoreKernel() { comm::Kernel() = saved; }
+    } restore;
+    int dtr = -1;
+    comm::Kernel().setLines = [&](int, bool on, int lines) {
+        if (lines & TIOCM_DTR)
+            dtr = on;
+        return 0;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.byteSize) << " bits, parity " << int(c.parity) << ", stop "
@@ -216,6 +228,7 @@ TEST_F(CommDevice, SetStateMapsTheControlBlockOntoTermios)
         EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.crtscts);
         EXPECT_EQ((t.c_iflag & IXON) != 0, c.ixon);
         EXPECT_EQ((t.c_iflag & IXOFF) != 0, c.ixoff);
+        EXPECT_EQ(dtr, int(c.dtr));
         EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
         EXPECT_FALSE(t.c_iflag & ICRNL);
         EXPECT_FALSE(t.c_oflag & OPOST);

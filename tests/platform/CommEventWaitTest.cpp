@@ -133,6 +133,15 @@ TEST_F(CommEventWait, ModemLinesOfARealUartAreReported)
     uint32_t status = 0;
     ASSERT_TRUE(comm::GetModemStatus(h_, &status));
     EXPECT_EQ(status, comm::msCts);
+    // A ring is reported as it ends, not as it starts; the ring line is no carrier.
+    ASSERT_TRUE(comm::SetEventMask(h_, comm::evbRing | comm::evbRlsd));
+    lines = TIOCM_CTS | TIOCM_RNG;
+    EXPECT_EQ(comm::WaitEvent(h_, nullptr, 60, &fired), WaitResult::TimedOut);
+    ASSERT_TRUE(comm::GetModemStatus(h_, &status));
+    EXPECT_EQ(status, comm::msCts | comm::msRing);
+    lines = TIOCM_CTS;
+    EXPECT_EQ(comm::WaitEvent(h_, nullptr, 2000, &fired), WaitResult::Fired);
+    EXPECT_EQ(fired, comm::evbRing);
 }
 
 TEST_F(CommEventWait, NullBuffersFailWithoutTouchingMemory)

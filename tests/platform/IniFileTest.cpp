@@ -34,6 +34,7 @@ void PrintTo(const ReadCase& c, std::ostream* os)
 
 const ReadCase kReadCases[] = {
     {"SectionAndKeyIgnoreCase", "[Config]\r\nAlpha=1\r\n", "CONFIG", "alpha", "1"},
+    {"LastLetterIgnoresCase", "[Zz]\r\nZip=1\r\n", "zZ", "zIP", "1"},
     {"Cp1252LettersIgnoreCase", "[\xC9t\xE9]\r\n\xC4pfel=ja\r\n", "\xC3\xA9t\xC3\xA9",
      "\xC3\xA4PFEL", "ja"},
     {"FirstDuplicateKeyWins", "[S]\r\nk=first\r\nK=second\r\n", "S", "k", "first"},

@@ -230,11 +230,13 @@ TEST_F(Registry, NamesAreCaseInsensitiveAndKeepTheirCase)
     reg.WriteInteger("PATROL HOUR", 8);  // the same value
     EXPECT_EQ(reg.GetValueNames(), std::vector<std::string>{"Patrol Hour"});
     EXPECT_EQ(reg.ReadInteger("Patrol Hour"), 8);
+    reg.WriteInteger("Zone", 9); // every letter, the last one too
 
     TRegistry other;
     ASSERT_TRUE(other.OpenKey("\\SOFTWARE\\mixedcase key", false));
     EXPECT_EQ(other.CurrentPath(), "Software\\MixedCase Key");
     EXPECT_EQ(other.ReadInteger("pAtRoL hOuR"), 8);
+    EXPECT_EQ(other.ReadInteger("zONE"), 9);
     EXPECT_TRUE(other.DeleteValue("patrol HOUR"));
     EXPECT_FALSE(reg.ValueExists("Patrol Hour"));
 }

@@ -2,12 +2,13 @@
 // receive events on the user-interface thread, failures and hang-up.
 #include "platform/ExceptionDisplay.h"
 #include "serial/PortCore.h"
-#include "support/Pty.h"
+#include "support/PortOnPty.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -89,9 +90,11 @@ TEST_F(PortIo, EveryByteValueCrossesBothWaysUnaltered)
     const std::string text(all.begin(), all.end());
     EXPECT_EQ(port.WriteStr(text), 256);
     EXPECT_EQ(pty.Read(256), all);
-    // Nothing was echoed back to us.
-    ServeFor(50);
-    EXPECT_EQ(received.size(), all.size());
+    // Nothing was echoed back to us: what comes next is the far end's own.
+    pty.Write(std::string("!"));
+    ASSERT_TRUE(ServeUntil([&] { return received.size() > all.size(); }));
+    EXPECT_EQ(received.size(), all.size() + 1);
+    EXPECT_EQ(received.back(), '!');
     port.Close();
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.ThreadCreated());
@@ -165,41 +168,41 @@ TEST_F(PortIo, LinesAndEscapesOnADeviceWithoutModemLines)
     EXPECT_EQ(port.OutputCount(), 0);
     port.TransmitChar('Z');
     EXPECT_EQ(pty.Read(1), std::vector<uint8_t>{'Z'});
+    // Xoff holds the output; a write then ends by its time-out, whose part
+    // per byte counts as well as its fixed part.
+    port.Timeouts()->SetWriteTotalC(10);
+    port.Timeouts()->SetWriteTotalM(20);
+    port.SetXonXoff(false);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CodeOf([&] { port.WriteStr("held!"); }), 2) << "the output was not held";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100)) << "10 ms + 5 x 20 ms";
+    port.SetXonXoff(true);
+    EXPECT_EQ(port.WriteStr("go"), 2);
+    EXPECT_EQ(pty.Read(2), (std::vector<uint8_t>{'g', 'o'}));
     // Settings change on the open device at once.
     EXPECT_NO_THROW(port.SetBaudRate(br256000));
     EXPECT_NO_THROW(port.SetBaudRate(br14400));
     EXPECT_NO_THROW(port.Parity()->SetBits(prEven));
-    try {
-        port.SetSyncMethod(smNone);
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code(), 14);
-    }
+    EXPECT_EQ(CodeOf([&] { port.SetSyncMethod(smNone); }), 14);
     EXPECT_EQ(port.SyncMethod(), smThreadSync);
+    EXPECT_EQ(CodeOf([&] { port.SetEventThreadPriority(tpHighest); }), 14);
+    EXPECT_EQ(port.EventThreadPriority(), tpNormal);
 }
 
 TEST_F(PortIo, OperationsOnAClosedPortRaiseTheirCodes)
 {
     TComPort port;
-    auto codeOf = [](auto f) {
-        try {
-            f();
-        } catch (const EComPort& e) {
-            return e.Code();
-        }
-        return 0;
-    };
-    EXPECT_EQ(codeOf([&] { port.InputCount(); }), 10);
-    EXPECT_EQ(codeOf([&] { port.Signals(); }), 11);
-    EXPECT_EQ(codeOf([&] { port.SetDTR(true); }), 12);
-    EXPECT_EQ(codeOf([&] { port.TransmitChar('a'); }), 13);
-    EXPECT_EQ(codeOf([&] { port.ClearBuffer(true, false); }), 5);
-    EXPECT_EQ(codeOf([&] { port.WriteStr("x"); }), 2);
+    EXPECT_EQ(CodeOf([&] { port.InputCount(); }), 10);
+    EXPECT_EQ(CodeOf([&] { port.Signals(); }), 11);
+    EXPECT_EQ(CodeOf([&] { port.SetDTR(true); }), 12);
+    EXPECT_EQ(CodeOf([&] { port.TransmitChar('a'); }), 13);
+    EXPECT_EQ(CodeOf([&] { port.ClearBuffer(true, false); }), 5);
+    EXPECT_EQ(CodeOf([&] { port.WriteStr("x"); }), 2);
     uint8_t b;
-    EXPECT_EQ(codeOf([&] { port.Read(&b, 1); }), 3);
+    EXPECT_EQ(CodeOf([&] { port.Read(&b, 1); }), 3);
     PAsync none = nullptr;
-    EXPECT_EQ(codeOf([&] { port.WaitForAsync(none); }), 4);
-    EXPECT_EQ(codeOf([&] { port.WriteAsync(&b, 1, none); }), 4);
+    EXPECT_EQ(CodeOf([&] { port.WaitForAsync(none); }), 4);
+    EXPECT_EQ(CodeOf([&] { port.WriteAsync(&b, 1, none); }), 4);
 }
 
 TEST_F(PortIo, OpenFailuresSayWhatIsWrong)

@@ -6,15 +6,17 @@
 #include "platform/ExceptionDisplay.h"
 #include "platform/SerialPorts.h"
 #include "serial/PortCore.h"
-#include "support/Pty.h"
+#include "support/PortOnPty.h"
 
 #include <QCoreApplication>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <filesystem>
+#include <linux/serial.h>
 #include <memory>
 #include <system_error>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
@@ -41,18 +43,6 @@ int ThreadCount()
         ++n;
     return n;
 }
-
-template <class F>
-int CodeOf(F f)
-{
-    try {
-        f();
-    } catch (const EComPort& e) {
-        return e.Code();
-    }
-    return 0;
-}
-
 
 class PortPromises : public ::testing::Test {
 protected:
@@ -158,7 +148,7 @@ TEST_F(PortPromises, AListenerThatFreesThePortEndsTheBatch)
     owned->Open();
     pty.Write(std::string("x"));
     ASSERT_TRUE(ServeUntil([] { return gHandlerDone.load(); }));
-    ServeFor(30);
+    ASSERT_TRUE(ServePosted());
     EXPECT_EQ(gHandlerCalls, 1) << "nothing runs for a port that is gone";
 }
 
@@ -325,9 +315,10 @@ TEST_F(PortPromises, CloseSendsWhatWasWrittenBeforeItDiscardsTheQueues)
     // and then the rest is discarded, so a close never hangs.
     struct Case {
         bool drains;
+        int limitMs; // the write's time limit; a UART that drains ends the wait at once
         std::vector<int> flushed;
     };
-    const Case cases[] = {{true, {TCIFLUSH}}, {false, {TCIOFLUSH}}};
+    const Case cases[] = {{true, 60000, {TCIFLUSH}}, {false, 30, {TCIOFLUSH}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.drains ? "drains" : "held");
         KernelSeam seam;
@@ -348,7 +339,7 @@ TEST_F(PortPromises, CloseSendsWhatWasWrittenBeforeItDiscardsTheQueues)
         TComPort port;
         SetUpPort(port, TComEvents());
         port.Timeouts()->SetWriteTotalM(0);
-        port.Timeouts()->SetWriteTotalC(30);
+        port.Timeouts()->SetWriteTotalC(c.limitMs);
         port.Open();
         port.WriteStr("comms off");
         const auto start = std::chrono::steady_clock::now();
@@ -376,6 +367,78 @@ TEST_F(PortPromises, BytesWrittenJustBeforeCloseReachTheFarEnd)
 }
 
 // ------------------------------------------------------------ events
+
+TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
+{
+    // Through the seam, as a UART answers: the lines as the row sets them
+    // after the open, and a line error counted as soon as data waits.
+    enum class Counted { none, frame, parity };
+    struct Case {
+        const char* what;
+        TComEvents events;
+        bool parityCheck, triggersOnRxChar;
+        int lines;
+        Counted error;
+        std::vector<std::string> seen;
+        TComSignals lineSignals;
+    };
+    const Case cases[] = {
+        {"error and data in one batch", TComEvents{evRxChar, evError}, false, true, 0, Counted::frame,
+         {"error 1", "rx 1"}, TComSignals()},
+        {"parity error while parity is not checked", TComEvents{evRxChar, evError}, false, true, 0, Counted::parity,
+         {"rx 1"}, TComSignals()},
+        {"parity error while parity is checked", TComEvents{evRxChar, evError}, true, true, 0, Counted::parity,
+         {"error 2", "rx 1"}, TComSignals()},
+        {"no trigger and no link: the port reads", TComEvents{evRxChar}, false, false, 0, Counted::none,
+         {"rxbuf x"}, TComSignals()},
+        {"CTS rises", TComEvents{evCTS, evDSR, evRLSD}, false, true, TIOCM_CTS, Counted::none, {"cts on"},
+         TComSignals{csCTS}},
+        {"the ring line alone", TComEvents{evRLSD}, false, true, TIOCM_RNG, Counted::none, {}, TComSignals{csRing}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KernelSeam seam;
+        std::atomic<int> lines{0};
+        comm::Kernel().modemLines = [&](int, int* value) {
+            *value = lines;
+            return 0;
+        };
+        comm::Kernel().counts = [&](int fd, serial_icounter_struct* counts) {
+            *counts = {};
+            int waiting = 0;
+            ::ioctl(fd, FIONREAD, &waiting);
+            if (waiting > 0 && c.error != Counted::none)
+                ++(c.error == Counted::frame ? counts->frame : counts->parity);
+            return 0;
+        };
+        TComPort port;
+        SetUpPort(port, c.events);
+        port.Parity()->SetCheck(c.parityCheck);
+        port.SetTriggersOnRxChar(c.triggersOnRxChar);
+        std::vector<std::string> seen;
+        // Handlers leave the data waiting: it is reported once.
+        port.OnError = [&](QObject*, TComErrors e) { seen.push_back("error " + std::to_string(e.ToBits())); };
+        port.OnRxChar = [&](QObject*, int32_t n) { seen.push_back("rx " + std::to_string(n)); };
+        port.OnRxBuf = [&](QObject*, const void* b, int32_t n) {
+            seen.push_back("rxbuf " + std::string(static_cast<const char*>(b), size_t(n)));
+        };
+        port.OnCTSChange = [&](QObject*, bool on) { seen.push_back(std::string("cts ") + (on ? "on" : "off")); };
+        port.OnDSRChange = [&](QObject*, bool on) { seen.push_back(std::string("dsr ") + (on ? "on" : "off")); };
+        port.OnRLSDChange = [&](QObject*, bool on) { seen.push_back(std::string("rlsd ") + (on ? "on" : "off")); };
+        port.Open();
+        seen.clear(); // the lines as the open found them
+        lines = c.lines;
+        if (c.lines == 0)
+            pty.Write(std::string("x"));
+        // The data or the line change comes last in a row's batch: once it is
+        // seen, the batch is over.
+        EXPECT_TRUE(ServeUntil([&] { return seen == c.seen; }, 5000))
+            << testing::PrintToString(seen);
+        EXPECT_EQ(port.Signals(), c.lineSignals);
+        port.Close();
+    }
+}
+
 
 TEST_F(PortPromises, TxEmptyWaitsForTheOutputQueueWithoutSpinning)
 {
@@ -508,7 +571,7 @@ TEST_F(PortPromises, AReceiveThatReadsNothingCallsNoRxBuf)
     port.Open();
     pty.Write(std::string("\0\0", 2));
     ASSERT_TRUE(ServeUntil([&] { return rxOn == 1; }));
-    ServeFor(50);
+    ASSERT_TRUE(ServePosted());
     EXPECT_TRUE(portBuf.empty());
     EXPECT_TRUE(linkBuf.empty());
     pty.Write(std::string("a"));

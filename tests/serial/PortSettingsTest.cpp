@@ -189,6 +189,10 @@ TEST(PortSettings, FlowControlSummary)
     EXPECT_EQ(f.GetFlowControl(), fcNone);
     f.SetControlRTS(rtsEnable);
     EXPECT_EQ(f.GetFlowControl(), fcCustom);
+    // CTS flow with both Xon/Xoff switches is neither hardware nor software.
+    f.SetFlowControl(fcSoftware);
+    f.SetOutCTSFlow(true);
+    EXPECT_EQ(f.GetFlowControl(), fcCustom);
 }
 
 TEST(PortSettings, SettersApplyOnlyChangedValuesExceptWholeObjects)
@@ -270,6 +274,8 @@ TEST(PortSettings, SyncMethodAndTriggersRules)
         EXPECT_EQ(e.Code(), 22);
         EXPECT_STREQ(e.what(), "A component is linked to OnRxBuf event");
     }
+    for (const bool on : {true, false})
+        EXPECT_THROW(port.SetTriggersOnRxChar(on), EComPort) << on;
     EXPECT_THROW(port.RegisterLink(&link), EComPort);
     port.UnRegisterLink(&link);
     EXPECT_TRUE(port.TriggersOnRxChar());

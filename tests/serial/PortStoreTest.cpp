@@ -233,6 +233,7 @@ TEST_F(PortStore, EnumeratesARecordedSysfsTreeSortedIgnoringCase)
     make("ttyACM0", nullptr, true);
     make("rfcomm0", nullptr, false); // Bluetooth: virtual, no device link
     make("ttyAMA0", nullptr, true);
+    make("ttymxc0", nullptr, true); // letter case is ignored: before ttyS0
     make("tty0", nullptr, false);
     make("console", nullptr, false);
     make("ptmx", nullptr, false);
@@ -240,7 +241,7 @@ TEST_F(PortStore, EnumeratesARecordedSysfsTreeSortedIgnoringCase)
     std::vector<std::string> ports = {"stale"};
     EnumComPorts(ports);
     platform::SetSysfsRoot("/sys");
-    EXPECT_EQ(ports, (std::vector<std::string>{"rfcomm0", "ttyACM0", "ttyAMA0", "ttyS0", "ttyUSB10", "ttyUSB2"}));
+    EXPECT_EQ(ports, (std::vector<std::string>{"rfcomm0", "ttyACM0", "ttyAMA0", "ttymxc0", "ttyS0", "ttyUSB10", "ttyUSB2"}));
 
     platform::SetSysfsRoot(dir.File("nothing-here"));
     try {

@@ -1,7 +1,7 @@
 #pragma once
 // A port on the slave side of a pseudo-terminal, for the tests that run on a
 // real device: 115200 baud without flow control, and every message the
-// exception display would show kept in `shown`.
+// exception display would show kept in `shown`; and the code of a port error.
 #include "platform/ExceptionDisplay.h"
 #include "serial/ComPort.h"
 #include "support/Pty.h"
@@ -9,6 +9,18 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+// The code of the port error f raises; 0 when it raises none.
+template <class F>
+int CodeOf(F f)
+{
+    try {
+        f();
+    } catch (const EComPort& e) {
+        return e.Code();
+    }
+    return 0;
+}
 
 class PortOnPty : public ::testing::Test {
 protected:

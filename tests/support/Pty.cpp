@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
@@ -94,4 +95,11 @@ bool ServeUntilImpl(const std::function<bool()>& pred, int timeoutMs)
 void ServeFor(int ms)
 {
     ServeUntilImpl([] { return false; }, ms);
+}
+
+bool ServePosted()
+{
+    auto ran = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [ran] { *ran = true; }, Qt::QueuedConnection);
+    return ServeUntil([ran] { return *ran; });
 }

@@ -34,7 +34,7 @@ private:
 // real time pass; returns pred's last value. Only an upper bound: tests never
 // depend on how fast the machine is.
 template <class Pred>
-bool ServeUntil(Pred pred, int timeoutMs = 5000);
+bool ServeUntil(Pred pred, int timeoutMs = 20000);
 
 bool ServeUntilImpl(const std::function<bool()>& pred, int timeoutMs);
 template <class Pred>
@@ -44,3 +44,6 @@ bool ServeUntil(Pred pred, int timeoutMs)
 }
 // Serves events for a while of real time (to show that something does NOT happen).
 void ServeFor(int ms);
+// Serves every call posted to the user-interface thread so far: one posted
+// now runs after them. False when it did not run within the bound.
+bool ServePosted();
