@@ -44,8 +44,12 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         int kernelWaiting = 0;
         if (ioctl(d->fd, FIONREAD, &kernelWaiting) != 0)
             kernelWaiting = 0;
-        const int waiting = std::max(detail::Waiting(*d), 0);
+        // The generation first: a read that falls between the two looks must
+        // leave the pair stale on the generation side (reported once more),
+        // never on the count side, where bytes that come later in the same
+        // number would pass for the ones already reported and wait unheard.
         const uint64_t generation = d->readGeneration.load();
+        const int waiting = std::max(detail::Waiting(*d), 0);
         // Received data counts once: until it is read or more arrives it is
         // not reported again (otherwise a wait would fire for ever).
         const bool fresh = waiting > 0 && (waiting != d->lastRxCount || generation != d->lastRxGeneration);
@@ -122,8 +126,12 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
             wait = wait < 0 ? int(std::min<int64_t>(left, 1 << 30)) : int(std::min<int64_t>(left, wait));
         }
         // A tty reports "readable" for as long as data waits: ask only
-        // while it holds none.
+        // while it holds none. Then the count is sampled instead: a read on
+        // another thread may have emptied it since we looked, and nothing
+        // would wake us for the bytes that come next.
         const short devEvents = (dataEvents && kernelWaiting == 0) ? POLLIN : 0;
+        if (dataEvents && devEvents == 0 && wait < 0)
+            wait = kSampleMs;
         pollfd fds[4] = {{d->fd, devEvents, 0},
                          {d->maskChanged.Fd(), POLLIN, 0},
                          {(mask & evbTxEmpty) ? d->written.Fd() : -1, POLLIN, 0},
@@ -144,9 +152,10 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // Data that arrived just before the hang-up is still delivered
             // first; after that the wait ends instead of waking for ever.
+            const uint64_t readsNow = d->readGeneration.load();
             const int left = detail::Waiting(*d);
             const bool more = left > 0 && (mask & evbRxChar) &&
-                              (left != d->lastRxCount || d->readGeneration.load() != d->lastRxGeneration);
+                              (left != d->lastRxCount || readsNow != d->lastRxGeneration);
             if (!more) {
                 Fail(EIO, "The device has gone away (unplugged, or the link was dropped).");
                 return WaitResult::Failed;
