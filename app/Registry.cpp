@@ -30,6 +30,19 @@ ConfigValue Word(const char* key, Field TformMain::*field)
             [field](TformMain* f, const ConfigDatum& d) { f->*field = Field(uint32_t(d.number)); }};
 }
 
+// One bound of the main window. The bounds are the client area's, saved and
+// put back alike: a window manager's frame is not known before the window is
+// first shown.
+ConfigValue Bound(const char* key, int (QRect::*get)() const, void (QRect::*set)(int))
+{
+    return {key, T::Integer, [get](TformMain* f) { return Number((f->geometry().*get)()); },
+            [set](TformMain* f, const ConfigDatum& d) {
+                QRect bounds = f->geometry();
+                (bounds.*set)(d.number);
+                f->setGeometry(bounds);
+            }};
+}
+
 ConfigValue Page(const char* key, QTabWidget* Ui_TformMain::*page)
 {
     return {key, T::Integer, [page](TformMain* f) { return Number((f->*page)->currentIndex()); },
@@ -48,21 +61,10 @@ std::vector<ConfigValue> BuildSettingsOnlyValues()
                      if (d.number)
                          f->setWindowState(f->windowState() | Qt::WindowMaximized);
                  }});
-    // The bounds are the client area's, saved and put back alike: a window
-    // manager's frame is not known before the window is first shown.
-    auto bound = [](F* f, auto change) {
-        QRect bounds = f->geometry();
-        change(bounds);
-        f->setGeometry(bounds);
-    };
-    v.push_back({"Top", T::Integer, [](F* f) { return Number(f->geometry().top()); },
-                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.moveTop(d.number); }); }});
-    v.push_back({"Height", T::Integer, [](F* f) { return Number(f->geometry().height()); },
-                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.setHeight(d.number); }); }});
-    v.push_back({"Left", T::Integer, [](F* f) { return Number(f->geometry().left()); },
-                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.moveLeft(d.number); }); }});
-    v.push_back({"Width", T::Integer, [](F* f) { return Number(f->geometry().width()); },
-                 [bound](F* f, const ConfigDatum& d) { bound(f, [&](QRect& r) { r.setWidth(d.number); }); }});
+    v.push_back(Bound("Top", &QRect::top, &QRect::moveTop));
+    v.push_back(Bound("Height", &QRect::height, &QRect::setHeight));
+    v.push_back(Bound("Left", &QRect::left, &QRect::moveLeft));
+    v.push_back(Bound("Width", &QRect::width, &QRect::setWidth));
     v.push_back(Word("Delay", &F::adminOptions));
     v.push_back(Word("Split", &F::distOptions));
     v.push_back(Word("RTFM", &F::infoFormFlags));
