@@ -75,7 +75,7 @@ std::shared_ptr<Device> Find(Handle h)
 int Waiting(Device& d)
 {
     int in = 0;
-    if (ioctl(d.fd, FIONREAD, &in) != 0)
+    if (Kernel().inQueue(d.fd, &in) != 0)
         return -1;
     std::lock_guard lock(d.rxMutex);
     return std::max(in, 0) + int(d.rxHeld.size());
@@ -106,7 +106,7 @@ bool HoldReceived(Device& d)
     }
     std::lock_guard lock(d.rxMutex);
     int in = 0;
-    if (ioctl(d.fd, FIONREAD, &in) != 0 || in <= 0 || d.rxHeld.size() >= limit)
+    if (Kernel().inQueue(d.fd, &in) != 0 || in <= 0 || d.rxHeld.size() >= limit)
         return false;
     uint8_t buffer[4096];
     const size_t want = std::min({size_t(in), sizeof buffer, limit - d.rxHeld.size()});
@@ -278,7 +278,13 @@ bool Purge(Handle h, uint32_t flags)
     int queued = 0;
     if ((flags & purgeTxClear) && Kernel().outQueue(d->fd, &queued) == 0 && queued == 0)
         queue = (flags & purgeRxClear) ? TCIFLUSH : -1;
-    if (queue >= 0 && Kernel().flush(d->fd, queue) != 0)
+    const bool flushed = queue < 0 || Kernel().flush(d->fd, queue) == 0;
+    // Discarded input counts as read: bytes that arrive after it, as many as
+    // were last reported, are news to an event wait. Only once they are gone,
+    // or the wait could take the old bytes for the new ones.
+    if (flags & purgeRxClear)
+        d->readGeneration.fetch_add(1);
+    if (!flushed)
         return Fail(errno);
     return true;
 }
@@ -344,7 +350,7 @@ bool ClearErrors(Handle h, uint32_t* errors, Status* status)
     } else {
         // Still a check that the device is there.
         int in = 0;
-        if (ioctl(d->fd, FIONREAD, &in) != 0)
+        if (Kernel().inQueue(d->fd, &in) != 0)
             return Fail(errno);
     }
     if (errors)
@@ -400,10 +406,10 @@ bool Escape(Handle h, uint32_t func)
     case escClrDtr:
         return detail::SetLine(d->fd, TIOCM_DTR, false);
     case escSetBreak:
-        result = ioctl(d->fd, TIOCSBRK);
+        result = Kernel().breakLine(d->fd, true);
         break;
     case escClrBreak:
-        result = ioctl(d->fd, TIOCCBRK);
+        result = Kernel().breakLine(d->fd, false);
         break;
     default:
         return Fail(EINVAL);

@@ -42,7 +42,7 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         if ((mask & evbRxFlag) && detail::HoldReceived(*d))
             events |= evbRxFlag;
         int kernelWaiting = 0;
-        if (ioctl(d->fd, FIONREAD, &kernelWaiting) != 0)
+        if (Kernel().inQueue(d->fd, &kernelWaiting) != 0)
             kernelWaiting = 0;
         // The generation first: a read that falls between the two looks must
         // leave the pair stale on the generation side (reported once more),
@@ -119,19 +119,20 @@ WaitResult WaitEvent(Handle h, const Event* stop, int timeoutMs, uint32_t* fired
         if (wantLines || wantCounts || (waiting > 0 && (mask & (evbRxChar | evbRx80Full))) ||
             ((mask & evbRxFlag) && kernelWaiting > 0))
             wait = kSampleMs;
+        // A tty reports "readable" for as long as data waits: ask only
+        // while it holds none. Then the count is sampled instead, with or
+        // without a time-out: a read on another thread may have emptied it
+        // since we looked, and nothing would wake us for the bytes that come
+        // next.
+        const short devEvents = (dataEvents && kernelWaiting == 0) ? POLLIN : 0;
+        if (dataEvents && devEvents == 0)
+            wait = kSampleMs;
         if (draining)
             wait = kDrainSampleMs;
         if (end >= 0) {
             const int64_t left = std::max<int64_t>(end - NowMs(), 0);
             wait = wait < 0 ? int(std::min<int64_t>(left, 1 << 30)) : int(std::min<int64_t>(left, wait));
         }
-        // A tty reports "readable" for as long as data waits: ask only
-        // while it holds none. Then the count is sampled instead: a read on
-        // another thread may have emptied it since we looked, and nothing
-        // would wake us for the bytes that come next.
-        const short devEvents = (dataEvents && kernelWaiting == 0) ? POLLIN : 0;
-        if (dataEvents && devEvents == 0 && wait < 0)
-            wait = kSampleMs;
         pollfd fds[4] = {{d->fd, devEvents, 0},
                          {d->maskChanged.Fd(), POLLIN, 0},
                          {(mask & evbTxEmpty) ? d->written.Fd() : -1, POLLIN, 0},
