@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <linux/serial.h>
 #include <memory>
 #include <system_error>
@@ -308,6 +309,24 @@ TEST_F(PortPromises, ClearBufferPurgesTheQueuesAskedFor)
         port.Close();
     }
 }
+TEST_F(PortPromises, BytesAfterAnInputPurgeAreReported)
+{
+    // The handler reads nothing; the purged bytes are followed by as many.
+    TComPort port;
+    SetUpPort(port, TComEvents{evRxChar});
+    std::vector<int32_t> reported;
+    port.OnRxChar = [&](QObject*, int32_t n) { reported.push_back(n); };
+    port.Open();
+    pty.Write(std::string("abc"));
+    ASSERT_TRUE(ServeUntil([&] { return !reported.empty() && reported.back() == 3; }));
+    port.ClearBuffer(true, false);
+    EXPECT_EQ(port.InputCount(), 0);
+    const size_t before = reported.size();
+    pty.Write(std::string("def"));
+    EXPECT_TRUE(ServeUntil([&] { return reported.size() > before; }, 5000)) << "def was never reported";
+    EXPECT_EQ(ReadAll(port), "def");
+    port.Close();
+}
 
 TEST_F(PortPromises, CloseSendsWhatWasWrittenBeforeItDiscardsTheQueues)
 {
@@ -371,8 +390,10 @@ TEST_F(PortPromises, BytesWrittenJustBeforeCloseReachTheFarEnd)
 TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
 {
     // Through the seam, as a UART answers: the lines as the row sets them
-    // after the open, and a line error counted as soon as data waits.
-    enum class Counted { none, frame, parity };
+    // after the open, and a line error or a break counted as soon as data
+    // waits. A break is no line error (evError): it stays in the error state
+    // for the next look, and what one look reported is cleared.
+    enum class Counted { none, frame, parity, brk };
     struct Case {
         const char* what;
         TComEvents events;
@@ -389,6 +410,8 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
          {"rx 1"}, TComSignals()},
         {"parity error while parity is checked", TComEvents{evRxChar, evError}, true, true, 0, Counted::parity,
          {"error 2", "rx 1"}, TComSignals()},
+        {"a break, which is no framing error", TComEvents{evBreak, evError}, false, true, 0, Counted::brk,
+         {"break"}, TComSignals()},
         {"no trigger and no link: the port reads", TComEvents{evRxChar}, false, false, 0, Counted::none,
          {"rxbuf x"}, TComSignals()},
         {"CTS rises", TComEvents{evCTS, evDSR, evRLSD}, false, true, TIOCM_CTS, Counted::none, {"cts on"},
@@ -408,7 +431,7 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
             int waiting = 0;
             ::ioctl(fd, FIONREAD, &waiting);
             if (waiting > 0 && c.error != Counted::none)
-                ++(c.error == Counted::frame ? counts->frame : counts->parity);
+                ++(c.error == Counted::frame ? counts->frame : c.error == Counted::parity ? counts->parity : counts->brk);
             return 0;
         };
         TComPort port;
@@ -422,6 +445,7 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
         port.OnRxBuf = [&](QObject*, const void* b, int32_t n) {
             seen.push_back("rxbuf " + std::string(static_cast<const char*>(b), size_t(n)));
         };
+        port.OnBreak = [&](QObject*) { seen.push_back("break"); };
         port.OnCTSChange = [&](QObject*, bool on) { seen.push_back(std::string("cts ") + (on ? "on" : "off")); };
         port.OnDSRChange = [&](QObject*, bool on) { seen.push_back(std::string("dsr ") + (on ? "on" : "off")); };
         port.OnRLSDChange = [&](QObject*, bool on) { seen.push_back(std::string("rlsd ") + (on ? "on" : "off")); };
@@ -435,10 +459,54 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
         EXPECT_TRUE(ServeUntil([&] { return seen == c.seen; }, 5000))
             << testing::PrintToString(seen);
         EXPECT_EQ(port.Signals(), c.lineSignals);
+        EXPECT_EQ(port.LastErrors(), c.error == Counted::brk ? TComErrors{ceBreak} : TComErrors());
+        EXPECT_TRUE(port.LastErrors().Empty()) << "reported again";
         port.Close();
     }
 }
 
+TEST_F(PortPromises, BreakAndTheInputCountOfARealUart)
+{
+    // A pty accepts a break and does nothing, and its input count does not
+    // fail: the seam answers as a UART would, and then as one that refuses.
+    struct Case {
+        const char* what;
+        std::function<void(TComPort&)> call;
+        std::string asked; // of the kernel
+        int code;          // when the kernel refuses
+    };
+    const Case cases[] = {
+        {"SetBreak(true)", [](TComPort& p) { p.SetBreak(true); }, "break on", 12},
+        {"SetBreak(false)", [](TComPort& p) { p.SetBreak(false); }, "break off", 12},
+        {"InputCount", [](TComPort& p) { EXPECT_EQ(p.InputCount(), 7); }, "input count", 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KernelSeam seam;
+        std::vector<std::string> asked;
+        int error = 0;
+        auto answer = [&](const char* what) {
+            asked.push_back(what);
+            errno = error;
+            return error ? -1 : 0;
+        };
+        comm::Kernel().breakLine = [&](int, bool on) { return answer(on ? "break on" : "break off"); };
+        comm::Kernel().inQueue = [&](int, int* count) {
+            *count = 7;
+            return answer("input count");
+        };
+        TComPort port;
+        SetUpPort(port, TComEvents());
+        port.Open();
+        asked.clear();
+        EXPECT_EQ(CodeOf([&] { c.call(port); }), 0);
+        EXPECT_EQ(asked, std::vector<std::string>{c.asked});
+        error = EIO;
+        EXPECT_EQ(CodeOf([&] { c.call(port); }), c.code);
+        error = 0;
+        port.Close();
+    }
+}
 
 TEST_F(PortPromises, TxEmptyWaitsForTheOutputQueueWithoutSpinning)
 {
