@@ -279,9 +279,10 @@ bool Purge(Handle h, uint32_t flags)
     if ((flags & purgeTxClear) && Kernel().outQueue(d->fd, &queued) == 0 && queued == 0)
         queue = (flags & purgeRxClear) ? TCIFLUSH : -1;
     const bool flushed = queue < 0 || Kernel().flush(d->fd, queue) == 0;
-    // Discarded input counts as read: bytes that arrive after it, as many as
-    // were last reported, are news to an event wait. Only once they are gone,
-    // or the wait could take the old bytes for the new ones.
+    // Discarded input counts as read, so that as many bytes arriving after it
+    // as were last reported are news to an event wait. Counted once they are
+    // gone: a wait that looked in between would take the old bytes for new
+    // ones, and then the new ones for those it had reported.
     if (flags & purgeRxClear)
         d->readGeneration.fetch_add(1);
     if (!flushed)
