@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -161,19 +162,110 @@ QString TypedText(const QLineEdit* edit)
     return typed;
 }
 
-// Each typed character back at its input position (the field's own
-// placing would let a blank fill a separator and shift what follows).
-void PutTypedText(QLineEdit* edit, const QString& typed)
+// Whether a position of mask character `m` takes `c`; a blank is an empty
+// position anywhere.
+bool FitsPosition(QChar m, QChar c)
 {
-    if (edit->inputMask().isEmpty()) {
-        edit->setText(typed);
-        return;
+    if (c == ' ')
+        return true;
+    switch (m.unicode()) {
+    case 'h':
+    case 'H': return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    case '9':
+    case '0': return c >= '0' && c <= '9';
+    default: return true;
     }
+}
+
+int InputCount(const QString& mask)
+{
+    int inputs = 0;
+    for (const MaskPosition& p : MaskPositions(mask))
+        inputs += p.input ? 1 : 0;
+    return inputs;
+}
+
+// `mask` with its last group (from its last separator on) repeated until it
+// has at least `inputs` input positions.
+QString WidenedMask(const QString& mask, int inputs)
+{
+    static const QString inputChars = "AaNnXx90Dd#HhBb";
+    const int semicolon = int(mask.indexOf(';'));
+    QString body = semicolon < 0 ? mask : mask.left(semicolon);
+    const QString tail = semicolon < 0 ? QString() : mask.mid(semicolon);
+    int from = int(body.size()) - 1;
+    while (from > 0 && (inputChars.contains(body[from]) || body[from] == '>' || body[from] == '<'))
+        --from;
+    const QString unit = body.mid(from);
+    const int perUnit = int(std::count_if(unit.begin(), unit.end(), [](QChar c) { return inputChars.contains(c); }));
+    if (perUnit == 0)
+        return mask;
+    for (int have = InputCount(body); have < inputs; have += perUnit)
+        body += unit;
+    return body + tail;
+}
+
+// Shows `typed` in a field of mask `mask`, each character at its input
+// position (the field's own placing would let a blank fill a separator and
+// shift what follows).
+void ShowTyped(QLineEdit* edit, const QString& mask, const QString& typed)
+{
+    if (edit->inputMask() != mask)
+        edit->setInputMask(mask);
     QString shown;
     int next = 0;
-    for (const MaskPosition& p : MaskPositions(edit->inputMask()))
+    for (const MaskPosition& p : MaskPositions(mask))
         shown += !p.input ? p.literal : next < typed.size() ? typed[next++] : QChar(' ');
     edit->setText(shown);
+}
+
+const char* const kDesignMask = "designMask";
+
+// While a field holds more than its design mask takes, the mask is widened
+// to hold it whole; once what it holds fits again, the design mask is back,
+// so typing cannot make it longer than it was loaded.
+void KeepDesignMaskWhenItFits(QLineEdit* edit)
+{
+    const QString design = edit->property(kDesignMask).toString();
+    if (edit->inputMask() == design)
+        return;
+    const QString typed = TypedText(edit);
+    if (typed.size() > InputCount(design))
+        return;
+    const int cursor = edit->cursorPosition();
+    const QSignalBlocker quiet(edit);
+    ShowTyped(edit, design, typed);
+    edit->setCursorPosition(std::min(cursor, int(edit->displayText().size())));
+}
+
+// Each typed character back at its input position. Characters the field
+// would not take (a hand-edited "C0-3A-02") are dropped, as typing them
+// would be; a text longer than the mask takes is kept whole.
+void PutTypedText(QLineEdit* edit, const QString& stored)
+{
+    if (edit->inputMask().isEmpty() && !edit->property(kDesignMask).isValid()) {
+        edit->setText(stored);
+        return;
+    }
+    if (!edit->property(kDesignMask).isValid()) {
+        edit->setProperty(kDesignMask, edit->inputMask());
+        // After the key has been handled: the field is not changed under it.
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] {
+            QMetaObject::invokeMethod(edit, [edit] { KeepDesignMaskWhenItFits(edit); }, Qt::QueuedConnection);
+        });
+    }
+    const QString design = edit->property(kDesignMask).toString();
+    std::vector<QChar> kinds;
+    for (const MaskPosition& p : MaskPositions(design))
+        if (p.input)
+            kinds.push_back(p.literal);
+    QString typed;
+    for (QChar c : stored)
+        if (kinds.empty() || FitsPosition(kinds[std::min(size_t(typed.size()), kinds.size() - 1)], c))
+            typed += c;
+    while (!typed.isEmpty() && typed.back() == ' ')
+        typed.chop(1);
+    ShowTyped(edit, typed.size() > InputCount(design) ? WidenedMask(design, int(typed.size())) : design, typed);
 }
 
 // Entries first .. first+count-1 of the configuration table as bits 0 ..
@@ -474,7 +566,8 @@ std::string ColumnKey(int n)
 
 // Writes "Phonebook " + n for each entry of the book up to the first empty
 // one, then deletes the keys an earlier, longer book left, up to the first
-// index with no key.
+// index with no key. Keys past the book's bound were never loaded, so they
+// are not the book's to delete: the user's store keeps them.
 void WritePhoneBook(TformMain* form, ConfigStore& store)
 {
     uint32_t n = 0;
@@ -484,7 +577,7 @@ void WritePhoneBook(TformMain* form, ConfigStore& store)
             break;
         store.WriteText(PhoneBookKey(n), entry);
     }
-    for (uint32_t k = n; store.ValueExists(PhoneBookKey(k)); ++k)
+    for (uint32_t k = n; k < kPhoneBookLimit && store.ValueExists(PhoneBookKey(k)); ++k)
         store.DeleteValue(PhoneBookKey(k));
 }
 

@@ -32,7 +32,8 @@ struct ConfigValue {
     // or enabled state) and putting it back. Putting back runs the click
     // behaviour of the Every Day boxes, "Clear All" and "ECU Uses Serial"
     // when their state changes, and no other change handler; a text keeps
-    // its whole length. PhoneBook and Columns entries have neither: the
+    // its whole length, a manual message too (its mask is widened to hold
+    // it). PhoneBook and Columns entries have neither: the
     // walk handles them. A value that is never read back has no put.
     std::function<ConfigDatum(TformMain*)> get;
     std::function<void(TformMain*, const ConfigDatum&)> put;

@@ -48,6 +48,16 @@ QPushButton* ButtonOfCombo(TformMain* form, const QComboBox* combo)
     return nullptr;
 }
 
+// Puts a combo's edit text back whole. A loaded text may be longer than the
+// field's typing limit (its limit was raised while it is so); the list change
+// that replaced it has lowered the limit again, and setEditText would cut it.
+void RestoreEditText(QComboBox* combo, const QString& text)
+{
+    if (QLineEdit* edit = combo->lineEdit(); edit && text.size() > edit->maxLength())
+        edit->setMaxLength(int(text.size()));
+    combo->setEditText(text);
+}
+
 // Changing a combo's list must not change what its edit field shows.
 template <class F>
 void KeepingEditText(QComboBox* combo, F&& change)
@@ -58,7 +68,7 @@ void KeepingEditText(QComboBox* combo, F&& change)
     if (combo->currentIndex() != index && index < combo->count())
         combo->setCurrentIndex(index);
     if (combo->currentText() != text)
-        combo->setEditText(text);
+        RestoreEditText(combo, text);
 }
 
 uint8_t GetMask(const std::array<QCheckBox*, 7>& boxes)
@@ -190,7 +200,7 @@ void RemoveNumberFromLists(TformMain* form, const std::string& number)
         const QString text = combo->currentText();
         combo->removeItem(index);
         if (combo->currentText() != text)
-            combo->setEditText(text);
+            RestoreEditText(combo, text);
     }
 }
 

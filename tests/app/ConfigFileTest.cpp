@@ -5,6 +5,7 @@
 #include "app/ConfigPage.h"
 #include "app/Main.h"
 #include "app/Validate.h"
+#include "link/Mme.h"
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/FileDialogs.h"
@@ -15,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -226,13 +228,15 @@ TEST_F(ConfigFile, RoundTripGivesBackEveryControl)
 
 TEST_F(ConfigFile, ManualMessagesAreKeptAsTheirDigits)
 {
-    Load("[Config]\r\nMME1=0a1BC3\r\nMME2=0A 1B\r\nMME8=123\r\n");
+    Load("[Config]\r\nMME1=0a1BC3\r\nMME2=0A 1B\r\nMME5=C0-3A-02\r\nMME8=123\r\n");
     EXPECT_EQ(form->editManualMsg1->text().left(8), "0A 1B C3");
     EXPECT_EQ(form->editManualMsg2->text().left(5), "0A 1B");
+    EXPECT_EQ(form->editManualMsg5->displayText().left(9), "C0 3A 02 ") << "other separators dropped";
     EXPECT_EQ(form->editManualMsg8->text().left(4), "12 3");
     Save();
     EXPECT_EQ(Value("MME1"), "0A1BC3");
     EXPECT_EQ(Value("MME2"), "0A1B");
+    EXPECT_EQ(Value("MME5"), "C03A02");
     EXPECT_EQ(Value("MME3"), "");
     EXPECT_EQ(Value("MME8"), "123");
 }
@@ -330,6 +334,17 @@ TEST_F(ConfigFile, ShorterBookDeletesTheRestUpToTheFirstGap)
     EXPECT_EQ(Value("Phonebook 3"), "<none>");
     EXPECT_EQ(Value("Phonebook 4"), "<none>");
     EXPECT_EQ(Value("Phonebook 6"), "g");
+
+    // Past the book's bound nothing is ever loaded, so nothing is deleted.
+    std::string big = "[Config]\r\n";
+    for (size_t n = 0; n < kPhoneBookLimit + 2; ++n)
+        big += "Phonebook " + std::to_string(n) + "=" + std::to_string(n) + "\r\n";
+    WriteAll(file, big);
+    Save();
+    EXPECT_EQ(Value("Phonebook 3"), "<none>");
+    EXPECT_EQ(Value("Phonebook 65535"), "<none>");
+    EXPECT_EQ(Value("Phonebook 65536"), "65536");
+    EXPECT_EQ(Value("Phonebook 65537"), "65537");
 }
 
 // ---------------------------------------------------------------- files from Windows
@@ -407,12 +422,42 @@ TEST_F(ConfigFile, ASaveLeavesNoSecondCopyOfAKeyAndKeepsANulAsABlank)
 
 TEST_F(ConfigFile, ALoadedTextKeepsItsWholeLengthAndTypingStillStopsAtTheLimit)
 {
-    Load("[Config]\r\nLow RF Threshold=12345\r\nECU Number=123456\r\nHost Number=" + std::string(260, '1') + "\r\n");
+    // The book is read after the texts, into lists that were empty.
+    const std::string message(130, 'A');
+    Load("[Config]\r\nLow RF Threshold=12345\r\nECU Number=123456\r\nHost Number=" + std::string(260, '1') +
+         "\r\nEngineer Number=" + std::string(60, '2') + "\r\nAlarm Number=" + std::string(60, '3') +
+         "\r\nTest Number=" + std::string(51, '4') + "\r\nPhonebook 0=3\r\nMME4=" + message + "\r\n");
     EXPECT_EQ(form->editLowRfThresh->text(), "12345");
     EXPECT_EQ(form->editEcuNum->text(), "123456");
     EXPECT_EQ(form->comboHostTel->currentText().size(), 260);
+    EXPECT_EQ(form->comboEngineerTel->currentText().size(), 60);
+    EXPECT_EQ(form->comboAlarmTel->currentText().size(), 60);
+    EXPECT_EQ(form->comboTestTel->currentText().size(), 51);
+    EXPECT_EQ(ManualMessageDigits(form->editManualMsg4->text().toStdString()), message);
     EXPECT_EQ(ValidateLowRfThreshold(form), irInvalid);
+    Save();
+    EXPECT_EQ(Value("Test Number"), std::string(51, '4'));
+    EXPECT_EQ(Value("Alarm Number"), std::string(60, '3'));
+    EXPECT_EQ(Value("MME4"), message);
     form->show();
+
+    // The message cannot be typed longer, and once it fits the field again,
+    // the field takes no more than it did.
+    form->pageMain->setCurrentWidget(form->tabEngineering);
+    QLineEdit* mme = form->editManualMsg4;
+    mme->setFocus();
+    QTest::keyClick(mme, Qt::Key_End);
+    QTest::keyClicks(mme, "B");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ManualMessageDigits(mme->text().toStdString()), message);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(mme, Qt::Key_Backspace);
+    QCoreApplication::processEvents();
+    QTest::keyClick(mme, Qt::Key_End);
+    QTest::keyClicks(mme, "BB");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ManualMessageDigits(mme->text().toStdString()), std::string(126, 'A'));
+
     form->pageMain->setCurrentIndex(0);
     QLineEdit* edit = form->editLowRfThresh;
     edit->setFocus();
@@ -440,6 +485,14 @@ TEST_F(ConfigFile, EveryDayAlreadyTickedStillLocksAllDays)
     // Unticking puts the file's days back.
     form->boxPatrolDaily->setChecked(false);
     EXPECT_EQ(GetPatrolDaysMask(form), 5);
+
+    // Ticked in the window, unticked in the file: the file's days come back,
+    // not the ones the box remembered.
+    SetPatrolDaysMask(form, 0x03);
+    form->boxPatrolDaily->setChecked(true);
+    Load("[Config]\r\nPatrol Days=0x15\r\nPatrol Daily=0\r\n");
+    EXPECT_EQ(GetPatrolDaysMask(form), 0x15);
+    EXPECT_TRUE(form->patrolDayBoxes[0]->isEnabled());
 
     // Unticked in the window, ticked in the file: days first, then the box.
     form->boxReportDaily->setChecked(false);
