@@ -154,7 +154,6 @@ TEST_F(PortPromises, AListenerThatFreesThePortEndsTheBatch)
 
 // ------------------------------------------------------------ bad arguments
 
-
 TEST_F(PortPromises, NullBuffersAreRefusedWithTheirCodes)
 {
     TComPort port;
