@@ -64,6 +64,10 @@ bool Step(Overlapped::Op& op)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN) {
+            // A read that already has bytes (the device went away half-way)
+            // ends with them; the next read meets the error.
+            if (!op.write && op.done > 0)
+                return true;
             op.error = errno;
             return true;
         }

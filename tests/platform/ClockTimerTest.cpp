@@ -79,6 +79,21 @@ TEST_F(ClockVirtualTime, TimersFireAtTheirTimesInOrder)
     EXPECT_EQ(Now(), 120);
 }
 
+TEST_F(ClockVirtualTime, TimersDueTogetherFireInTheOrderTheyWereStarted)
+{
+    TTimer a, b, c;
+    Arm(b, 50, "b");
+    Arm(c, 50, "c");
+    Arm(a, 50, "a");
+    TimeControl::Advance(100);
+    EXPECT_EQ(log_, (Log{"b@50", "c@50", "a@50", "b@100", "c@100", "a@100"}));
+    // Started again: now the last of the three.
+    b.SetEnabled(false);
+    b.SetEnabled(true);
+    TimeControl::Advance(50);
+    EXPECT_EQ(std::vector<std::string>(log_.begin() + 6, log_.end()), (Log{"c@150", "a@150", "b@150"}));
+}
+
 TEST_F(ClockVirtualTime, PeriodicTimerFiresEveryIntervalAcrossSteps)
 {
     TTimer timer;
@@ -184,6 +199,21 @@ TEST_F(ClockVirtualTime, MissedTicksOfABusyWaitAreNotMadeUp)
     EXPECT_EQ(log_, Log{"t@250"});
     TimeControl::Advance(50);
     EXPECT_EQ(log_, (Log{"t@250", "t@300"}));
+}
+
+TEST_F(ClockVirtualTime, ATickDueExactlyNowFiresOnce)
+{
+    TTimer timer;
+    Arm(timer, 100, "t");
+    TimeControl::Advance(100); // lands on the tick
+    TimeControl::Advance(0);
+    EXPECT_EQ(log_, Log{"t@100"});
+    platform::BusyWait(200); // the tick of 200 passes unserved, the one of 300 is due now
+    TimeControl::Advance(0);
+    TimeControl::Advance(0);
+    EXPECT_EQ(log_, (Log{"t@100", "t@300"}));
+    TimeControl::Advance(100);
+    EXPECT_EQ(log_, (Log{"t@100", "t@300", "t@400"}));
 }
 
 // ------------------------------------------------------------ exceptions

@@ -2,6 +2,7 @@
 // the test holds the master end, the code under test opens the slave by path.
 #include "platform/CommDevice.h"
 #include "platform/CommKernel.h"
+#include "support/CommBaudCheck.h"
 #include "support/Pty.h"
 #include "support/TempDir.h"
 
@@ -24,10 +25,6 @@
 
 #include <gtest/gtest.h>
 
-// CommBaudCheck.cpp: termios2 read-back, apart from <termios.h>.
-uint32_t ReadBackOtherBaud(int fd);
-uint32_t ReadBackInputBaud(int fd);
-
 namespace comm = platform::comm;
 using comm::WaitResult;
 
@@ -48,6 +45,24 @@ extern "C" int tcsetattr(int fd, int action, const termios* t) noexcept
         ++setCount;
     }
     return real(fd, action, t);
+}
+
+namespace {
+// While set on a thread, a read there that would find nothing (a raw tty
+// answers 0) fails instead, as on a device that goes away under it.
+thread_local bool readsFailWhenEmpty = false;
+} // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count)
+{
+    using Real = ssize_t (*)(int, void*, size_t);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "read"));
+    const ssize_t n = real(fd, buffer, count);
+    if (readsFailWhenEmpty && count > 0 && (n == 0 || (n < 0 && errno == EAGAIN))) {
+        errno = EIO;
+        return -1;
+    }
+    return n;
 }
 
 namespace {
@@ -121,7 +136,7 @@ protected:
         return buf;
     }
 
-    Pty pty_;
+    Pty pty_{Pty::Line::KernelDefaults};
     comm::Handle h_ = comm::kInvalidHandle;
     int peek_ = -1;
 };
@@ -350,6 +365,26 @@ TEST_F(CommDevice, ReadWithATotalTimeoutWaitsForLaterBytes)
     EXPECT_TRUE(ov.event.IsSet());
 }
 
+TEST_F(CommDevice, TheReadIntervalStartsAtTheFirstByte)
+{
+    // Bytes that come after the interval but within the total are read: the
+    // interval counts between bytes, not from the start of the read.
+    ASSERT_TRUE(comm::SetTimeouts(h_, {50, 0, 500, 0, 0}));
+    std::string buf(10, '\0');
+    comm::Overlapped ov;
+    ASSERT_FALSE(comm::Read(h_, buf.data(), 10, nullptr, &ov));
+    ASSERT_EQ(comm::LastError(), comm::kErrorIoPending);
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pty_.Write("ab");
+    });
+    uint32_t transferred = 99;
+    EXPECT_TRUE(comm::GetResult(h_, &ov, &transferred, true)) << comm::LastError();
+    writer.join();
+    EXPECT_EQ(transferred, 2u);
+    EXPECT_EQ(buf.substr(0, transferred), "ab");
+}
+
 TEST_F(CommDevice, CloseEndsAPendingRead)
 {
     ASSERT_TRUE(comm::SetTimeouts(h_, {0, 0, 0, 0, 0}));
@@ -406,6 +441,30 @@ TEST_F(CommDevice, WriteThatCannotFinishEndsByItsTimeout)
     // What it reports as written is exactly what arrived.
     const std::vector<uint8_t> received = pty_.Read(transferred, 5000);
     EXPECT_EQ(received, std::vector<uint8_t>(data.begin(), data.begin() + transferred));
+}
+
+TEST_F(CommDevice, InputPurgeAlsoDropsTheBytesHeldForTheEventCharacter)
+{
+    ReadAtOnce();
+    comm::DeviceControlBlock dcb;
+    dcb.BaudRate = 115200;
+    dcb.ByteSize = 8;
+    dcb.EvtChar = '#';
+    ASSERT_TRUE(comm::SetState(h_, dcb));
+    ASSERT_TRUE(comm::SetEventMask(h_, comm::evbRxFlag));
+    pty_.Write("abc");
+    AwaitInput(3);
+    uint32_t fired = 0;
+    // The wait takes the bytes in to look for the character.
+    EXPECT_EQ(comm::WaitEvent(h_, nullptr, 30, &fired), WaitResult::TimedOut);
+    comm::Status status;
+    ASSERT_TRUE(comm::ClearErrors(h_, nullptr, &status));
+    ASSERT_EQ(status.InQueue, 3u);
+    ASSERT_EQ(Waiting(), 0) << "held by the layer, not by the tty";
+    ASSERT_TRUE(comm::Purge(h_, comm::purgeRxClear));
+    ASSERT_TRUE(comm::ClearErrors(h_, nullptr, &status));
+    EXPECT_EQ(status.InQueue, 0u);
+    EXPECT_EQ(ReadNow(32), "");
 }
 
 TEST_F(CommDevice, PurgeDiscardsWaitingInput)
@@ -510,6 +569,38 @@ TEST_F(CommDevice, HangUpEndsAPendingRead)
     EXPECT_LT(RealMs() - start, 1000);
     EXPECT_LT(ThreadCpuMs() - cpuStart, 500); // and does not spin meanwhile
     EXPECT_EQ(transferred, 0u);
+}
+
+TEST_F(CommDevice, AReadCutByAHangUpKeepsTheBytesItGot)
+{
+    // The device goes away after the read took some bytes: it hangs up
+    // (reads then find nothing, poll says so), or a read fails outright.
+    for (const bool readFails : {true, false}) {
+        SCOPED_TRACE(readFails ? "the next read fails" : "hang-up");
+        ASSERT_TRUE(comm::SetTimeouts(h_, {0, 0, 10000, 0, 0}));
+        char buf[8] = {};
+        comm::Overlapped ov;
+        ASSERT_FALSE(comm::Read(h_, buf, sizeof buf, nullptr, &ov));
+        ASSERT_EQ(comm::LastError(), comm::kErrorIoPending);
+        pty_.Write("ab");
+        AwaitInput(2);
+        uint32_t transferred = 99;
+        readsFailWhenEmpty = readFails;
+        if (!readFails) {
+            // A look without waiting takes them in; the read goes on for the rest.
+            EXPECT_FALSE(comm::GetResult(h_, &ov, &transferred, false));
+            EXPECT_EQ(comm::LastError(), comm::kErrorIoIncomplete);
+            ::close(peek_);
+            peek_ = -1;
+            pty_.HangUp();
+        }
+        const int64_t start = RealMs();
+        EXPECT_TRUE(comm::GetResult(h_, &ov, &transferred, true)) << comm::LastError();
+        readsFailWhenEmpty = false;
+        EXPECT_LT(RealMs() - start, 5000) << "the device's end ends the read, not its time-out";
+        EXPECT_EQ(transferred, 2u);
+        EXPECT_EQ(std::string(buf, 2), "ab");
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // receive events on the user-interface thread, failures and hang-up.
 #include "platform/ExceptionDisplay.h"
 #include "serial/PortCore.h"
+#include "support/CommBaudCheck.h"
 #include "support/PortOnPty.h"
 #include "support/TempDir.h"
 
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <termios.h>
 
 namespace {
 
@@ -48,7 +50,8 @@ protected:
         };
     }
 
-    Pty pty;
+    // Cooked, as a UART comes up: the port must make it raw.
+    Pty pty{Pty::Line::KernelDefaults};
     std::vector<std::string> shown;
     std::vector<int32_t> counts;
     std::vector<uint8_t> received;
@@ -100,6 +103,26 @@ TEST_F(PortIo, EveryByteValueCrossesBothWaysUnaltered)
     EXPECT_FALSE(port.ThreadCreated());
 }
 
+TEST_F(PortIo, ATtyAtTheKernelsSettingsIsMadeRawByThePort)
+{
+    // As the kernel leaves it: CR would become LF, a line would be held back
+    // until its end, and every byte would be echoed to the far end.
+    termios t {};
+    ASSERT_EQ(tcgetattr(pty.MasterFd(), &t), 0);
+    ASSERT_TRUE((t.c_iflag & ICRNL) && (t.c_lflag & ECHO) && (t.c_lflag & ICANON));
+    TComPort port;
+    SetUpLikeTheSystem(port, pty.SlavePath());
+    CollectReceived(port);
+    port.Open();
+    const std::vector<uint8_t> frame = {0x24, 0x0D, 0x0A, 0x5A};
+    pty.Write(frame);
+    EXPECT_TRUE(ServeUntil([&] { return received.size() >= frame.size(); }, 5000)) << received.size();
+    EXPECT_EQ(received, frame);
+    // An echo leaves as the bytes arrive, so it would come before this.
+    port.WriteStr("!");
+    EXPECT_EQ(pty.Read(1), std::vector<uint8_t>{'!'}) << "nothing is echoed to the far end";
+}
+
 TEST_F(PortIo, ReadReturnsAtOnceWithWhatWaits)
 {
     TComPort port;
@@ -134,13 +157,16 @@ TEST_F(PortIo, OpenAndCloseRunTheirNotificationsInOrder)
     link.OnTx = [&](QObject*, bool on) { seen.push_back(std::string("link tx ") + (on ? "on" : "off")); };
     link.OnTxBuf = [&](QObject*, const void*, int32_t n) { seen.push_back("link txbuf " + std::to_string(n)); };
     port.RegisterLink(&link);
-    port.OnBeforeOpen = [&](QObject*) { seen.push_back("before open"); };
-    port.OnAfterOpen = [&](QObject*) { seen.push_back("after open"); };
+    // Open is set before the settings are applied and cleared before the
+    // close is reported.
+    auto state = [&] { return port.Connected() ? " (open)" : " (closed)"; };
+    port.OnBeforeOpen = [&](QObject*) { seen.push_back(std::string("before open") + state()); };
+    port.OnAfterOpen = [&](QObject*) { seen.push_back(std::string("after open") + state()); };
     port.OnCTSChange = [&](QObject*, bool on) { seen.push_back(std::string("cts ") + (on ? "on" : "off")); };
     port.OnDSRChange = [&](QObject*, bool) { seen.push_back("dsr"); };
     port.OnRLSDChange = [&](QObject*, bool) { seen.push_back("rlsd"); };
-    port.OnBeforeClose = [&](QObject*) { seen.push_back("before close"); };
-    port.OnAfterClose = [&](QObject*) { seen.push_back("after close"); };
+    port.OnBeforeClose = [&](QObject*) { seen.push_back(std::string("before close") + state()); };
+    port.OnAfterClose = [&](QObject*) { seen.push_back(std::string("after close") + state()); };
     port.Open();
     port.Open(); // already open: nothing
     EXPECT_EQ(port.WriteStr(""), 0) << "an empty text touches neither device nor links";
@@ -148,9 +174,9 @@ TEST_F(PortIo, OpenAndCloseRunTheirNotificationsInOrder)
     port.Close();
     port.Close(); // already closed: nothing
     const std::vector<std::string> expected = {
-        "before open", "link conn on", "after open", "link cts off", "cts off", "dsr", "rlsd", // a pty has no lines
-        "link tx on", "link txbuf 2",                                                       // the write
-        "link cts off", "cts off", "dsr", "rlsd", "before close", "link conn off", "after close"};
+        "before open (closed)", "link conn on", "after open (open)", "link cts off", "cts off", "dsr", "rlsd", // no lines
+        "link tx on", "link txbuf 2", // the write
+        "link cts off", "cts off", "dsr", "rlsd", "before close (open)", "link conn off", "after close (closed)"};
     EXPECT_EQ(seen, expected);
     port.UnRegisterLink(&link);
 }
@@ -181,7 +207,11 @@ TEST_F(PortIo, LinesAndEscapesOnADeviceWithoutModemLines)
     EXPECT_EQ(pty.Read(2), (std::vector<uint8_t>{'g', 'o'}));
     // Settings change on the open device at once.
     EXPECT_NO_THROW(port.SetBaudRate(br256000));
+    EXPECT_EQ(ReadBackOtherBaud(pty.MasterFd()), 256000u);
     EXPECT_NO_THROW(port.SetBaudRate(br14400));
+    port.SetBaudRate(brCustom);
+    port.SetCustomBaudRate(250000);
+    EXPECT_EQ(ReadBackOtherBaud(pty.MasterFd()), 250000u) << "the custom rate reaches the device";
     EXPECT_NO_THROW(port.Parity()->SetBits(prEven));
     EXPECT_EQ(CodeOf([&] { port.SetSyncMethod(smNone); }), 14);
     EXPECT_EQ(port.SyncMethod(), smThreadSync);
@@ -255,6 +285,38 @@ TEST_F(PortIo, OpenFailuresSayWhatIsWrong)
         FAIL();
     } catch (const EComPort& e) {
         EXPECT_NE(std::string(e.what()).find("is not a serial device"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(PortIo, LoadedOpensAPortStoredAsConnected)
+{
+    struct Case {
+        std::string path;
+        bool opens;
+    };
+    const Case cases[] = {{pty.SlavePath(), true}, {"/dev/kvt-no-such-device", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        shown.clear();
+        TComPort port;
+        port.BeginLoading();
+        SetUpLikeTheSystem(port, c.path);
+        port.SetConnected(true); // while loading: only stored
+        EXPECT_EQ(port.Handle(), platform::comm::kInvalidHandle);
+        CollectReceived(port);
+        port.Loaded();
+        EXPECT_EQ(port.Connected(), c.opens);
+        EXPECT_EQ(port.ThreadCreated(), c.opens);
+        if (c.opens) {
+            EXPECT_TRUE(shown.empty());
+            pty.Write(std::string("up"));
+            EXPECT_TRUE(ServeUntil([&] { return received.size() == 2; }, 5000));
+            port.Close();
+        } else {
+            // A failed open is shown and goes no further.
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].rfind("Unable to open com port", 0), 0u) << shown[0];
+        }
     }
 }
 

@@ -68,7 +68,7 @@ protected:
         return s;
     }
 
-    Pty pty;
+    Pty pty{Pty::Line::KernelDefaults};
     std::vector<std::string> shown;
 };
 
@@ -182,6 +182,34 @@ TEST_F(PortPromises, NullBuffersAreRefusedWithTheirCodes)
     DoneAsync(async);
     EXPECT_EQ(ReadAll(port), "abc") << "the waiting bytes are untouched";
     EXPECT_TRUE(port.Connected());
+}
+
+TEST_F(PortPromises, AFailedWaitRaisesTheCodeOfItsOperation)
+{
+    // A read or write that cannot end by itself, cut by a purge.
+    const std::pair<TOperationKind, int> cases[] = {{okRead, 3}, {okWrite, 2}};
+    for (const auto& [kind, code] : cases) {
+        SCOPED_TRACE(int(kind));
+        TComPort port;
+        SetUpPort(port, TComEvents());
+        port.Timeouts()->SetReadInterval(0);
+        port.Timeouts()->SetWriteTotalM(0);
+        port.Timeouts()->SetWriteTotalC(0);
+        port.Open();
+        // More than the tty takes while the far end reads nothing.
+        std::vector<uint8_t> buffer(256 * 1024, 'p');
+        PAsync async = nullptr;
+        InitAsync(async);
+        if (kind == okRead)
+            EXPECT_EQ(port.ReadAsync(buffer.data(), 8, async), 0);
+        else
+            EXPECT_LT(port.WriteAsync(buffer.data(), int32_t(buffer.size()), async), int32_t(buffer.size()));
+        EXPECT_FALSE(port.IsAsyncCompleted(async));
+        port.AbortAllAsync();
+        EXPECT_EQ(CodeOf([&] { port.WaitForAsync(async); }), code);
+        DoneAsync(async);
+        port.Close();
+    }
 }
 
 TEST_F(PortPromises, OneAndAHalfStopBitsOnlyWithFiveDataBits)
@@ -402,21 +430,28 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
         Counted error;
         std::vector<std::string> seen;
         TComSignals lineSignals;
+        TSyncMethod sync;
     };
     const Case cases[] = {
         {"error and data in one batch", TComEvents{evRxChar, evError}, false, true, 0, Counted::frame,
-         {"error 1", "rx 1"}, TComSignals()},
+         {"error 1", "rx 1"}, TComSignals(), smThreadSync},
         {"parity error while parity is not checked", TComEvents{evRxChar, evError}, false, true, 0, Counted::parity,
-         {"rx 1"}, TComSignals()},
+         {"rx 1"}, TComSignals(), smThreadSync},
         {"parity error while parity is checked", TComEvents{evRxChar, evError}, true, true, 0, Counted::parity,
-         {"error 2", "rx 1"}, TComSignals()},
+         {"error 2", "rx 1"}, TComSignals(), smThreadSync},
         {"a break, which is no framing error", TComEvents{evBreak, evError}, false, true, 0, Counted::brk,
-         {"break"}, TComSignals()},
+         {"break"}, TComSignals(), smThreadSync},
         {"no trigger and no link: the port reads", TComEvents{evRxChar}, false, false, 0, Counted::none,
-         {"rxbuf x"}, TComSignals()},
+         {"rxbuf x"}, TComSignals(), smThreadSync},
         {"CTS rises", TComEvents{evCTS, evDSR, evRLSD}, false, true, TIOCM_CTS, Counted::none, {"cts on"},
-         TComSignals{csCTS}},
-        {"the ring line alone", TComEvents{evRLSD}, false, true, TIOCM_RNG, Counted::none, {}, TComSignals{csRing}},
+         TComSignals{csCTS}, smThreadSync},
+        {"the ring line alone", TComEvents{evRLSD}, false, true, TIOCM_RNG, Counted::none, {}, TComSignals{csRing},
+         smThreadSync},
+        // One window message per event: the carrier's runs the carrier's change.
+        {"carrier rises, by window message", TComEvents{evDSR, evRLSD}, false, true, TIOCM_CAR, Counted::none,
+         {"rlsd on"}, TComSignals{csRLSD}, smWindowSync},
+        {"DSR rises, by window message", TComEvents{evDSR, evRLSD}, false, true, TIOCM_DSR, Counted::none,
+         {"dsr on"}, TComSignals{csDSR}, smWindowSync},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -436,6 +471,7 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
         };
         TComPort port;
         SetUpPort(port, c.events);
+        port.SetSyncMethod(c.sync);
         port.Parity()->SetCheck(c.parityCheck);
         port.SetTriggersOnRxChar(c.triggersOnRxChar);
         std::vector<std::string> seen;
@@ -564,11 +600,21 @@ TEST_F(PortPromises, Rx80FullAloneFiresAtEightyPercentOfTheInputSize)
 
 TEST_F(PortPromises, EventCharRaisesRxFlagAndTheDataStaysInOrder)
 {
-    for (const TComEvents events : {TComEvents{evRxFlag}, TComEvents{evRxChar, evRxFlag}}) {
-        SCOPED_TRACE(events.ToBits());
+    struct Case {
+        TComEvents events;
+        char eventChar;
+        bool setWhileOpen; // the character reaches the open device
+    };
+    const Case cases[] = {{TComEvents{evRxFlag}, '\r', false},
+                          {TComEvents{evRxChar, evRxFlag}, '\r', false},
+                          {TComEvents{evRxFlag}, '#', true}};
+    for (const Case& c : cases) {
+        const TComEvents events = c.events;
+        SCOPED_TRACE(testing::Message() << events.ToBits() << " " << c.eventChar);
         TComPort port;
         SetUpPort(port, events);
-        port.SetEventChar('\r');
+        if (!c.setWhileOpen)
+            port.SetEventChar(c.eventChar);
         int flags = 0, linkFlags = 0;
         std::string received;
         port.OnRxFlag = [&](QObject*) {
@@ -580,17 +626,19 @@ TEST_F(PortPromises, EventCharRaisesRxFlagAndTheDataStaysInOrder)
         link.OnRxFlag = [&](QObject*) { ++linkFlags; };
         port.RegisterLink(&link);
         port.Open();
+        if (c.setWhileOpen)
+            port.SetEventChar(c.eventChar);
         pty.Write(std::string("abc"));
         if (events.Contains(evRxChar))
             ASSERT_TRUE(ServeUntil([&] { return received == "abc"; }));
         else
             ServeFor(60);
         EXPECT_EQ(flags, 0);
-        pty.Write(std::string("de\rf"));
-        ASSERT_TRUE(ServeUntil([&] { return flags == 1; }));
+        pty.Write(std::string("de") + c.eventChar + "f");
+        ASSERT_TRUE(ServeUntil([&] { return flags == 1; }, 5000));
         EXPECT_EQ(linkFlags, 1);
-        ASSERT_TRUE(ServeUntil([&] { return received == "abcde\rf"; })) << received;
-        pty.Write(std::string("\r"));
+        ASSERT_TRUE(ServeUntil([&] { return received == std::string("abcde") + c.eventChar + "f"; })) << received;
+        pty.Write(std::string(1, c.eventChar));
         ASSERT_TRUE(ServeUntil([&] { return flags == 2; }));
         port.Close();
         port.UnRegisterLink(&link);

@@ -193,6 +193,12 @@ TEST(PortSettings, FlowControlSummary)
     f.SetFlowControl(fcSoftware);
     f.SetOutCTSFlow(true);
     EXPECT_EQ(f.GetFlowControl(), fcCustom);
+    // Hardware needs both Xon/Xoff switches off, the output one too.
+    for (const bool out : {true, false}) {
+        f.SetFlowControl(fcHardware);
+        (out ? f.SetXonXoffOut(true) : f.SetXonXoffIn(true));
+        EXPECT_EQ(f.GetFlowControl(), fcCustom) << (out ? "output" : "input");
+    }
 }
 
 TEST(PortSettings, SettersApplyOnlyChangedValuesExceptWholeObjects)
@@ -236,6 +242,50 @@ TEST(PortSettings, AssignCopiesWithoutApplying)
     EXPECT_EQ(port.Timeouts()->ReadInterval(), 7);
     EXPECT_EQ(port.Timeouts()->WriteTotalConstant(), 9);
     EXPECT_EQ(port.Timeouts()->ComPort(), &port);
+
+    // Every field of the flow control, none left at its default.
+    TComFlowControl f;
+    f.SetOutCTSFlow(true);
+    f.SetOutDSRFlow(true);
+    f.SetControlDTR(dtrHandshake);
+    f.SetControlRTS(rtsToggle);
+    f.SetXonXoffOut(true);
+    f.SetXonXoffIn(true);
+    f.SetDSRSensitivity(true);
+    f.SetTxContinueOnXoff(true);
+    f.SetXonChar('A');
+    f.SetXoffChar('B');
+    f.AssignTo(*port.FlowControl());
+    const TComFlowControl& got = *port.FlowControl();
+    EXPECT_TRUE(got.OutCTSFlow());
+    EXPECT_TRUE(got.OutDSRFlow());
+    EXPECT_EQ(got.ControlDTR(), dtrHandshake);
+    EXPECT_EQ(got.ControlRTS(), rtsToggle);
+    EXPECT_TRUE(got.XonXoffOut());
+    EXPECT_TRUE(got.XonXoffIn());
+    EXPECT_TRUE(got.DSRSensitivity());
+    EXPECT_TRUE(got.TxContinueOnXoff());
+    EXPECT_EQ(got.XonChar(), 'A');
+    EXPECT_EQ(got.XoffChar(), 'B');
+    EXPECT_EQ(got.ComPort(), &port);
+
+    TComParity p;
+    p.SetBits(prMark);
+    p.SetCheck(true);
+    p.SetReplace(true);
+    p.SetReplaceChar('?');
+    p.AssignTo(*port.Parity());
+    EXPECT_EQ(port.Parity()->Bits(), prMark);
+    EXPECT_TRUE(port.Parity()->Check());
+    EXPECT_TRUE(port.Parity()->Replace());
+    EXPECT_EQ(port.Parity()->ReplaceChar(), '?');
+
+    TComBuffer b;
+    b.SetInputSize(100);
+    b.SetOutputSize(200);
+    b.AssignTo(*port.Buffer());
+    EXPECT_EQ(port.Buffer()->InputSize(), 100);
+    EXPECT_EQ(port.Buffer()->OutputSize(), 200);
 }
 
 TEST(PortSettings, BatchedUpdatesApplyOnceInOrder)
@@ -263,6 +313,14 @@ TEST(PortSettings, SyncMethodAndTriggersRules)
     port.SetEventThreadPriority(tpHigher);
     EXPECT_EQ(port.EventThreadPriority(), tpHigher);
 
+    // A link that does not take received data leaves the switch alone.
+    TComLink watcher;
+    watcher.OnRx = [](QObject*, bool) {};
+    watcher.OnTxBuf = [](QObject*, const void*, int32_t) {};
+    port.RegisterLink(&watcher);
+    EXPECT_TRUE(port.TriggersOnRxChar());
+    EXPECT_NO_THROW(port.SetTriggersOnRxChar(true));
+
     TComLink link;
     link.OnRxBuf = [](QObject*, const void*, int32_t) {};
     port.RegisterLink(&link);
@@ -285,6 +343,7 @@ TEST(PortSettings, SyncMethodAndTriggersRules)
     } catch (const EComPort& e) {
         EXPECT_EQ(e.Code(), 18);
     }
+    port.UnRegisterLink(&watcher);
 }
 
 TEST(PortSettings, ErrorTexts)

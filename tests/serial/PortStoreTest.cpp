@@ -3,6 +3,8 @@
 #include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "serial/PortCore.h"
+#include "support/CommBaudCheck.h"
+#include "support/Pty.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
@@ -134,21 +136,72 @@ TEST_F(PortStore, EveryGroupRoundTripsThroughTheRegistry)
     EXPECT_EQ(uint8_t(loaded->FlowControl()->XoffChar()), 200);
 }
 
+TEST_F(PortStore, TheRootOfTheStorePath)
+{
+    const std::pair<std::string, HKEY> cases[] = {
+        {"HKEY_LOCAL_MACHINE\\Software\\Drosen\\KVT Config Tool", HKEY_LOCAL_MACHINE},
+        {"hkey_local_machine\\Software\\Drosen\\KVT Config Tool\\", HKEY_LOCAL_MACHINE},
+        {kProductKey, HKEY_CURRENT_USER},
+        {"\\Software\\Drosen\\KVT Config Tool", HKEY_CURRENT_USER},
+        {"HKEY_CLASSES_ROOT\\Software\\Drosen\\KVT Config Tool", HKEY_CURRENT_USER},
+    };
+    const std::string key = "Software\\Drosen\\KVT Config Tool\\portVigilator";
+    for (const auto& [path, root] : cases) {
+        SCOPED_TRACE(path);
+        auto port = NamedPort();
+        port->SetPort("ttyUSB7");
+        port->StoreSettings(stRegistry, path);
+        for (const HKEY r : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            TRegistry reg;
+            reg.SetRootKey(r);
+            const bool there = reg.OpenKeyReadOnly(key) && reg.ReadString("Port") == "ttyUSB7";
+            EXPECT_EQ(there, r == root) << RootKeyName(r);
+            reg.CloseKey();
+            reg.DeleteKey(key);
+        }
+    }
+}
+
+TEST_F(PortStore, ParityCheckAndReplaceAreStoredApart)
+{
+    for (const bool check : {true, false}) {
+        SCOPED_TRACE(check);
+        auto port = NamedPort();
+        port->SetStoredProps(TStoredProps{spParity});
+        port->Parity()->SetCheck(check);
+        port->Parity()->SetReplace(!check);
+        port->StoreSettings(stRegistry, kProductKey);
+        {
+            TRegistry reg(KEY_READ);
+            ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Drosen\\KVT Config Tool\\portVigilator"));
+            EXPECT_EQ(reg.ReadString("Parity.Check"), check ? "Yes" : "No");
+            EXPECT_EQ(reg.ReadString("Parity.Replace"), check ? "No" : "Yes");
+        }
+        auto loaded = NamedPort();
+        loaded->SetStoredProps(TStoredProps{spParity});
+        loaded->LoadSettings(stRegistry, kProductKey);
+        EXPECT_EQ(loaded->Parity()->Check(), check);
+        EXPECT_EQ(loaded->Parity()->Replace(), !check);
+    }
+}
+
 TEST_F(PortStore, RegistryLoadOfMissingValues)
 {
+    Pty pty(Pty::Line::KernelDefaults);
     {
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey("Software\\Drosen\\KVT Config Tool\\portVigilator", true));
-        reg.WriteString("Port", "ttyACM0");
+        reg.WriteString("Port", pty.SlavePath());
         reg.CloseKey();
     }
     auto port = NamedPort();
     port->SetBaudRate(br115200);
     port->Parity()->SetBits(prEven);
     port->LoadSettings(stRegistry, kProductKey);
-    EXPECT_EQ(port->Port(), "ttyACM0");
+    EXPECT_EQ(port->Port(), pty.SlavePath());
     EXPECT_EQ(port->BaudRate(), br9600) << "a missing text reads empty: the converter's default";
     EXPECT_EQ(port->Parity()->Bits(), prNone);
+    port->Open();
 
     // A custom rate needs its integer: missing, the load fails as a whole.
     {
@@ -165,6 +218,10 @@ TEST_F(PortStore, RegistryLoadOfMissingValues)
         EXPECT_STREQ(e.what(), "Failed to load settings");
     }
     EXPECT_EQ(port->BaudRate(), brCustom) << "values set before the failure stay";
+    // The failed load still closed its update bracket: setters reach the device.
+    port->SetCustomBaudRate(250000);
+    EXPECT_EQ(ReadBackOtherBaud(pty.MasterFd()), 250000u);
+    port->Close();
 }
 
 TEST_F(PortStore, IniFileRoundTripAndDefaults)

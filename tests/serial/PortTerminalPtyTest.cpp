@@ -84,6 +84,9 @@ TEST_F(TerminalOnPty, TypedKeysReachThePeerOnlyWhileThePortIsOpen)
     QTest::keyClick(&terminal, Qt::Key_Home);
     EXPECT_EQ(Answer(std::string("hi\r\n\x1b[A\x1b[H")), "hi\r\n\x1b[A\x1b[H");
     EXPECT_EQ(terminal.Buffer().GetLastLine(), 0) << "no local echo";
+    // Text is 8-bit: a Latin-1 key is its one byte.
+    QTest::sendKeyEvent(QTest::Click, &terminal, Qt::Key_Eacute, QString(QChar(0xE9)), Qt::NoModifier);
+    EXPECT_EQ(Answer(1), "\xE9");
 
     // The peer switches to application cursor keys; Home then sends nothing.
     pty.Write(std::string("\x1b[?1h"));

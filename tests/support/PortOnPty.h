@@ -2,6 +2,8 @@
 // A port on the slave side of a pseudo-terminal, for the tests that run on a
 // real device: 115200 baud without flow control, and every message the
 // exception display would show kept in `shown`; and the code of a port error.
+// The pty starts at the kernel's line settings, cooked as a real UART comes
+// up: the port has to make it raw itself.
 #include "platform/ExceptionDisplay.h"
 #include "serial/ComPort.h"
 #include "support/Pty.h"
@@ -33,7 +35,7 @@ protected:
     }
     void TearDown() override { platform::SetExceptionDisplayHook({}); }
 
-    Pty pty;
+    Pty pty{Pty::Line::KernelDefaults};
     TComPort port;
     std::vector<std::string> shown;
 };

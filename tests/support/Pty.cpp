@@ -12,16 +12,19 @@
 #include <thread>
 #include <unistd.h>
 
-Pty::Pty()
+Pty::Pty(Line line)
 {
     char name[256] = {};
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
         throw std::runtime_error("openpty failed");
     slavePath_ = name;
-    termios t {};
-    tcgetattr(master_, &t);
-    cfmakeraw(&t);
-    tcsetattr(master_, TCSANOW, &t);
+    // The master's settings are the slave's: making one raw makes both.
+    if (line == Line::Raw) {
+        termios t {};
+        tcgetattr(master_, &t);
+        cfmakeraw(&t);
+        tcsetattr(master_, TCSANOW, &t);
+    }
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
 

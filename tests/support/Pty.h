@@ -8,7 +8,12 @@
 
 class Pty {
 public:
-    Pty();
+    // How the slave's line settings start. A real UART comes up cooked (the
+    // kernel's defaults: ICRNL, ECHO, ICANON and the rest on), so the code
+    // under test must make it raw itself; Raw is for peers that must not
+    // depend on that, such as tests that write before the slave is opened.
+    enum class Line { Raw, KernelDefaults };
+    explicit Pty(Line line = Line::Raw);
     ~Pty();
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
