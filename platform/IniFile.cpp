@@ -8,7 +8,6 @@
 #include <memory>
 #include <unordered_map>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -262,16 +261,11 @@ std::string ErrnoText(int err)
     return std::strerror(err);
 }
 
-// Reads the whole file; false with errno set on failure (ENOENT included).
+// Reads the whole file; false with errno set on failure (ENOENT included;
+// EINVAL for a FIFO, a device or a socket, which are never waited on).
 bool ReadFileBytes(const std::string& path, std::string& data)
 {
-    data.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const int err = platform::ReadToEnd(fd, data);
-    ::close(fd);
-    if (err != 0) {
+    if (const int err = platform::ReadRegularFile(path, data)) {
         errno = err;
         return false;
     }

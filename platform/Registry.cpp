@@ -487,34 +487,17 @@ void Store::EnsureLoaded()
     // A save killed before its rename left its temporary file beside ours.
     platform::RemoveLeftTemporaries(path_);
 
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        int err = errno;
-        if (err == ENOENT || err == ENOTDIR)
-            return;  // first run (or no such folder yet): an empty store
-        blocked_ = "the settings file " + path_ + " could not be read (" + ErrnoText(err) +
-                   ") and is not overwritten";
-        Warn("registry store " + path_ + " cannot be read (" + ErrnoText(err) +
-             "); starting with empty settings, which will not be saved over it");
-        return;
-    }
+    // A FIFO, a device or a socket in its place is an unreadable store:
+    // refused at once, never waited on.
     std::string data;
-    struct stat st {};
-    int readErr = 0;
-    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-        readErr = EISDIR;
-        if (!S_ISDIR(st.st_mode))
-            readErr = EINVAL;
-    } else {
-        readErr = platform::ReadToEnd(fd, data);
-    }
-    ::close(fd);
+    const int readErr = platform::ReadRegularFile(path_, data);
+    if (readErr == ENOENT || readErr == ENOTDIR)
+        return;  // first run (or no such folder yet): an empty store
     if (readErr != 0) {
         blocked_ = "the settings file " + path_ + " could not be read (" + ErrnoText(readErr) +
                    ") and is not overwritten";
         Warn("registry store " + path_ + " cannot be read (" + ErrnoText(readErr) +
              "); starting with empty settings, which will not be saved over it");
-        ClearTree();
         return;
     }
 
