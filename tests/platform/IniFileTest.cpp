@@ -552,6 +552,17 @@ TEST_F(IniFile, BatchOfWritesReplacesTheFileOnce)
     // After the batch each change goes to disk again at once.
     ini.WriteString("Config", "Alpha", "3");
     EXPECT_NE(ReadAll(file_).find("Alpha=3\r\n"), std::string::npos);
+
+    // A new key after deleting a section's last key, or its only one, goes
+    // after the keys that remain, before the lines that follow them.
+    WriteAll(file_, "[A]\r\na=1\r\nb=2\r\n; about B\r\n[B]\r\nonly=1\r\n\r\n; end\r\n");
+    ini.BeginUpdate();
+    ini.DeleteKey("A", "b");
+    ini.WriteString("A", "c", "3");
+    ini.DeleteKey("B", "only");
+    ini.WriteString("B", "new", "4");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadAll(file_), "[A]\r\na=1\r\nc=3\r\n; about B\r\n[B]\r\nnew=4\r\n\r\n; end\r\n");
 }
 
 TEST_F(IniFile, BatchStartsFromTheFileAsItIsThen)

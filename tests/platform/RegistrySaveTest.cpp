@@ -141,6 +141,48 @@ TEST_F(RegistrySave, ABatchEndedWithoutCommitDropsItsChanges)
     EXPECT_NE(ReadAll(file_), old);
 }
 
+TEST_F(RegistrySave, ABatchBegunBeforeTheStoreMovedNeitherWritesNorRollsBackTheNewFile)
+{
+    const std::string old = ReadAll(file_);
+    const std::string other = dir_.File("other.txt");
+    const std::string otherContent = "[HKEY_CURRENT_USER\\Software\\Other]\n\"x\"=dword:00000001\n";
+    for (const bool commit : {true, false}) {
+        WriteAll(other, otherContent);
+        Reload();
+        {
+            platform::RegistryWriteBatch batch;
+            {
+                TRegistry key;
+                key.OpenKey(kSettingsKey, true);
+                key.WriteInteger("Value 0", 7);
+            }
+            platform::SetRegistryFile(other);
+            {
+                TRegistry key;
+                key.OpenKey("\\Software\\Other", true);
+                key.WriteInteger("y", 2);
+            }
+            if (commit)
+                batch.Commit();
+        }
+        EXPECT_EQ(calls, 0) << commit;
+        EXPECT_EQ(ReadAll(other), otherContent) << commit;
+        {
+            TRegistry key;
+            ASSERT_TRUE(key.OpenKey("\\Software\\Other", false)) << commit;
+            EXPECT_EQ(key.ReadInteger("y"), 2) << commit << ": rolled back";
+            EXPECT_FALSE(key.KeyExists(kSettingsKey)) << commit;
+        }  // and now written
+        platform::SetRegistryFile(other);
+        TRegistry key;
+        ASSERT_TRUE(key.OpenKey("\\Software\\Other", false)) << commit;
+        EXPECT_EQ(key.ReadInteger("x"), 1);
+        EXPECT_EQ(key.ReadInteger("y"), 2);
+        EXPECT_EQ(ReadAll(file_), old);
+        calls = 0;
+    }
+}
+
 TEST(RegistryTemporaries, OnlyTheUnlockedTemporariesOfTheStoreAreRemoved)
 {
     TempDir dir;
@@ -152,11 +194,13 @@ TEST(RegistryTemporaries, OnlyTheUnlockedTemporariesOfTheStoreAreRemoved)
     const int held = ::open(make("registry.txt.tmp-89abcdef").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0) << "a save still running";
     make("registry.txt.tmp-notours");
+    make("registry.txt.tmp-backup01");  // a user's file named like one
     make("other.txt.tmp-01234567");
     platform::SetRegistryFile(dir.File("registry.txt"));
     EXPECT_FALSE(fs::exists(dir.File("registry.txt.tmp-0123abcd")));
     EXPECT_TRUE(fs::exists(dir.File("registry.txt.tmp-89abcdef")));
     EXPECT_TRUE(fs::exists(dir.File("registry.txt.tmp-notours")));
+    EXPECT_TRUE(fs::exists(dir.File("registry.txt.tmp-backup01")));
     EXPECT_TRUE(fs::exists(dir.File("other.txt.tmp-01234567")));
     ::close(held);
 }
