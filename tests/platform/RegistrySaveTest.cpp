@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 
 #include <fcntl.h>
@@ -145,39 +146,43 @@ TEST_F(RegistrySave, ABatchBegunBeforeTheStoreMovedNeitherWritesNorRollsBackTheN
 {
     const std::string old = ReadAll(file_);
     const std::string other = dir_.File("other.txt");
-    const std::string otherContent = "[HKEY_CURRENT_USER\\Software\\Other]\n\"x\"=dword:00000001\n";
-    for (const bool commit : {true, false}) {
-        WriteAll(other, otherContent);
-        Reload();
-        {
-            platform::RegistryWriteBatch batch;
-            {
-                TRegistry key;
-                key.OpenKey(kSettingsKey, true);
-                key.WriteInteger("Value 0", 7);
-            }
-            platform::SetRegistryFile(other);
-            {
-                TRegistry key;
-                key.OpenKey("\\Software\\Other", true);
-                key.WriteInteger("y", 2);
-            }
-            if (commit)
-                batch.Commit();
-        }
-        EXPECT_EQ(calls, 0) << commit;
-        EXPECT_EQ(ReadAll(other), otherContent) << commit;
-        {
-            TRegistry key;
-            ASSERT_TRUE(key.OpenKey("\\Software\\Other", false)) << commit;
-            EXPECT_EQ(key.ReadInteger("y"), 2) << commit << ": rolled back";
-            EXPECT_FALSE(key.KeyExists(kSettingsKey)) << commit;
-        }  // and now written
+    auto write = [](const std::string& key, const std::string& name) {
+        TRegistry reg;
+        reg.OpenKey(key, true);
+        reg.WriteInteger(name, 2);
+    };
+    auto stored = [&](const std::string& name) {
         platform::SetRegistryFile(other);
-        TRegistry key;
-        ASSERT_TRUE(key.OpenKey("\\Software\\Other", false)) << commit;
-        EXPECT_EQ(key.ReadInteger("x"), 1);
-        EXPECT_EQ(key.ReadInteger("y"), 2);
+        TRegistry reg(KEY_READ);
+        return reg.OpenKeyReadOnly("\\Software\\Other") && reg.ValueExists(name);
+    };
+    for (const bool commit : {true, false}) {
+        WriteAll(other, "[HKEY_CURRENT_USER\\Software\\Other]\n\"x\"=dword:00000001\n");
+        Reload();
+        auto batch = std::make_unique<platform::RegistryWriteBatch>();
+        write(kSettingsKey, "Value 0");  // in the old file's batch
+        platform::SetRegistryFile(other);
+        write("\\Software\\Other", "closed");  // written at once
+        EXPECT_EQ(calls, 1) << commit;
+        {
+            platform::RegistryWriteBatch inner;  // a batch of the new file
+            write("\\Software\\Other", "batched");
+            inner.Commit();
+        }
+        EXPECT_EQ(calls, 2) << commit;
+        {
+            platform::RegistryWriteBatch pending;  // one still open when the old one ends
+            write("\\Software\\Other", "pending");
+            if (commit)
+                batch->Commit();
+            batch.reset();
+            EXPECT_EQ(calls, 2) << commit;
+            pending.Commit();
+        }
+        EXPECT_EQ(calls, 3) << commit;
+        EXPECT_TRUE(stored("x") && stored("closed") && stored("batched") && stored("pending"))
+            << commit << ": rolled back";
+        EXPECT_FALSE(TRegistry(KEY_READ).KeyExists(kSettingsKey)) << commit;
         EXPECT_EQ(ReadAll(file_), old);
         calls = 0;
     }
