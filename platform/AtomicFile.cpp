@@ -68,6 +68,37 @@ int ReadToEnd(int fd, std::string& bytes)
     }
 }
 
+namespace {
+int NotRegular(const struct stat& st)
+{
+    return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+}
+}  // namespace
+
+int ReadRegularFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return NotRegular(st);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENXIO ? EINVAL : errno;  // ENXIO: a socket by now
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (!S_ISREG(st.st_mode))
+        err = NotRegular(st);
+    else
+        err = ReadToEnd(fd, bytes);
+    ::close(fd);
+    if (err != 0)
+        bytes.clear();
+    return err;
+}
+
 AtomicWriteError WriteFileAtomically(const std::string& path, const std::string& bytes,
                                      const AtomicWriteOptions& options)
 {

@@ -47,6 +47,14 @@ AtomicFileCalls SetAtomicFileCalls(const AtomicFileCalls& calls);
 // read that failed.
 int ReadToEnd(int fd, std::string& bytes);
 
+// Reads the whole regular file `path` (through a symbolic link) into `bytes`;
+// 0, or an errno: ENOENT for none, EISDIR for a folder and EINVAL for any
+// other kind of file (a FIFO, a device, a socket). Such a file is refused
+// without being opened, so that nothing waits for a writer to a FIFO, reads
+// a device without end or wakes a device up; a file swapped for one between
+// that look and the open is opened without waiting and refused too.
+int ReadRegularFile(const std::string& path, std::string& bytes);
+
 // Writes `bytes` as the new content of `path`. On failure the old file is
 // untouched and no temporary file is left behind. The content is written to
 // a file without a name in the same folder (where the file system has them),

@@ -8,7 +8,6 @@
 #include <memory>
 #include <unordered_map>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,72 +33,112 @@ void AppendUtf8(std::string& out, char32_t c)
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
-std::string Cp1252ToUtf8(const std::string& in)
+char32_t FromCp1252(unsigned char b)
+{
+    return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+}
+
+std::string Cp1252ToUtf8(std::string_view in)
 {
     std::string out;
     out.reserve(in.size() + in.size() / 4);
     for (unsigned char b : in) {
         if (b < 0x80)
             out += static_cast<char>(b);
-        else if (b < 0xA0)
-            AppendUtf8(out, kHigh[b - 0x80]);
         else
-            AppendUtf8(out, b);
+            AppendUtf8(out, FromCp1252(b));
     }
     return out;
 }
 
-char FromUnicode(char32_t c)
+// The cp1252 byte of a character; none when cp1252 lacks it.
+std::optional<char> FromUnicode(char32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<char>(c);
     for (int i = 0; i < 32; ++i)
         if (kHigh[i] == c)
             return static_cast<char>(0x80 + i);
-    return '?';
+    return std::nullopt;
 }
 
-std::string Utf8ToCp1252(const std::string& in)
+bool IsSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// The length of the UTF-8 sequence at `i` and its character in `c`; 0 when
+// the byte there starts no valid sequence (overlong forms and values past
+// U+10FFFF are invalid; surrogates only when `surrogates` is false).
+size_t Utf8At(std::string_view in, size_t i, char32_t& c, bool surrogates = false)
+{
+    const auto b = static_cast<unsigned char>(in[i]);
+    if (b < 0x80) {
+        c = b;
+        return 1;
+    }
+    const size_t len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > in.size())
+        return 0;
+    c = len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+    for (size_t k = 1; k < len; ++k) {
+        const auto t = static_cast<unsigned char>(in[i + k]);
+        if ((t & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (t & 0x3F);
+    }
+    if ((len == 2 && c < 0x80) || (len == 3 && c < 0x800) || (len == 4 && c < 0x10000) || c > 0x10FFFF ||
+        (!surrogates && IsSurrogate(c)))
+        return 0;
+    return len;
+}
+
+std::string Utf8ToCp1252(std::string_view in)
 {
     std::string out;
     out.reserve(in.size());
-    size_t i = 0;
-    const size_t n = in.size();
-    while (i < n) {
-        unsigned char b = static_cast<unsigned char>(in[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        int len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-        char32_t c = len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = len != 0 && i + static_cast<size_t>(len) <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            unsigned char t = static_cast<unsigned char>(in[i + static_cast<size_t>(k)]);
-            if ((t & 0xC0) != 0x80)
-                ok = false;
-            else
-                c = (c << 6) | (t & 0x3F);
-        }
-        // Reject overlong forms, surrogates and values past U+10FFFF.
-        if (ok && ((len == 2 && c < 0x80) || (len == 3 && c < 0x800) || (len == 4 && c < 0x10000) ||
-                   (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
-            ok = false;
-        if (!ok) {
+    for (size_t i = 0; i < in.size();) {
+        char32_t c = 0;
+        const size_t len = Utf8At(in, i, c);
+        if (len == 0) {
             out += '?';  // one '?' for each byte that is not valid UTF-8
             ++i;
             continue;
         }
-        out += FromUnicode(c);
-        i += static_cast<size_t>(len);
+        out += FromUnicode(c).value_or('?');
+        i += len;
+    }
+    return out;
+}
+
+// The program's UTF-8 as it goes into a Unicode file: each byte that is not
+// valid UTF-8 becomes '?', as it does in a cp1252 file.
+std::string ValidUtf8(std::string_view in)
+{
+    std::string out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size();) {
+        char32_t c = 0;
+        const size_t len = Utf8At(in, i, c);
+        if (len == 0) {
+            out += '?';
+            ++i;
+        } else {
+            out.append(in.substr(i, len));
+            i += len;
+        }
     }
     return out;
 }
@@ -107,24 +146,48 @@ std::string Utf8ToCp1252(const std::string& in)
 // ------------------------------------------------------------ file encodings
 
 // Files from Windows PCs are ANSI (Windows-1252) as a rule, but an editor
-// may have saved one as UTF-8 or UTF-16 with a byte-order mark. Such a file
-// is read through its mark and written back in its own encoding.
+// may have saved one as UTF-8 or UTF-16 with a byte-order mark. A cp1252
+// file's lines are held as its bytes. A Unicode file's lines are held as
+// UTF-8, in a form that gives back its exact bytes: a UTF-8 file's bytes as
+// they are, valid or not (a hand edit in an ANSI editor leaves cp1252 bytes
+// in one), and a UTF-16 file's units with a lone surrogate as the three
+// bytes UTF-8 would give it. Such a byte reads as its cp1252 character, a
+// lone surrogate as U+FFFD.
 enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
 const std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-char32_t FromCp1252(unsigned char b)
+// A held Unicode line's text as the program's UTF-8.
+std::string HeldToUtf8(std::string_view in)
 {
-    return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+    std::string out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size();) {
+        char32_t c = 0;
+        const size_t len = Utf8At(in, i, c, true);
+        if (len == 0) {
+            AppendUtf8(out, FromCp1252(static_cast<unsigned char>(in[i])));
+            ++i;
+            continue;
+        }
+        if (IsSurrogate(c))
+            AppendUtf8(out, 0xFFFD);
+        else
+            out.append(in.substr(i, len));
+        i += len;
+    }
+    return out;
 }
 
-// The file's bytes as Windows-1252 text, and the encoding they were in.
-std::string Decode(std::string_view data, Encoding& encoding)
+// The file's bytes as held lines' text, and the encoding they were in; an
+// odd last byte of a UTF-16 file goes to `tail`.
+std::string Decode(std::string_view data, Encoding& encoding, std::string& tail)
 {
     encoding = Encoding::Ansi;
+    tail.clear();
     if (data.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         encoding = Encoding::Utf8;
-        return Utf8ToCp1252(std::string(data.substr(kUtf8Bom.size())));
+        return std::string(data.substr(kUtf8Bom.size()));
     }
     if (data.size() < 2 || !((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF')))
         return std::string(data);
@@ -137,35 +200,51 @@ std::string Decode(std::string_view data, Encoding& encoding)
     };
     std::string out;
     out.reserve(data.size() / 2);
-    for (size_t i = 2; i + 1 < data.size(); i += 2) {
+    size_t i = 2;
+    for (; i + 1 < data.size(); i += 2) {
         char32_t c = unit(i);
         if (c >= 0xD800 && c < 0xDC00 && i + 3 < data.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
             i += 2;
         }
-        out += FromUnicode(c);
+        AppendUtf8(out, c);
     }
+    tail = data.substr(i);
     return out;
 }
 
-std::string Encode(const std::string& text, Encoding encoding)
+std::string Encode(const std::string& text, Encoding encoding, const std::string& tail)
 {
     if (encoding == Encoding::Ansi)
         return text;
     if (encoding == Encoding::Utf8)
-        return std::string(kUtf8Bom) + Cp1252ToUtf8(text);
+        return std::string(kUtf8Bom) + text;
     const bool little = encoding == Encoding::Utf16LE;
     std::string out;
-    out.reserve(2 * text.size() + 2);
-    auto put = [&](char32_t c) {  // every Windows-1252 character is one unit
+    out.reserve(2 * text.size() + 2 + tail.size());
+    auto put = [&](char32_t c) {
         const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
         out += little ? lo : hi;
         out += little ? hi : lo;
     };
     put(0xFEFF);
-    for (unsigned char b : text)
-        put(FromCp1252(b));
-    return out;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        const size_t len = Utf8At(text, i, c, true);
+        if (len == 0) {
+            put(FromCp1252(static_cast<unsigned char>(text[i])));
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+        i += len;
+    }
+    return out + tail;
 }
 
 // Case folding of Windows-1252 letters (ASCII, Latin-1 and Š Œ Ž Ÿ).
@@ -182,6 +261,28 @@ unsigned char Fold(unsigned char c)
     case 0x9F: return 0xFF;
     default: return c;
     }
+}
+
+// The same folding for the UTF-8 of a Unicode file, so that names match as
+// they would in a cp1252 file; characters that cp1252 lacks stay as they are.
+std::string FoldUtf8(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = 0;
+        const size_t len = Utf8At(utf8, i, c);
+        if (len == 0) {  // not from HeldToUtf8 or ValidUtf8; kept
+            out += utf8[i++];
+            continue;
+        }
+        if (const auto b = FromUnicode(c))
+            AppendUtf8(out, FromCp1252(Fold(static_cast<unsigned char>(*b))));
+        else
+            out.append(utf8.substr(i, len));
+        i += len;
+    }
+    return out;
 }
 
 // ------------------------------------------------------------------ lines
@@ -262,16 +363,11 @@ std::string ErrnoText(int err)
     return std::strerror(err);
 }
 
-// Reads the whole file; false with errno set on failure (ENOENT included).
+// Reads the whole file; false with errno set on failure (ENOENT included;
+// EINVAL for a FIFO, a device or a socket, which are never waited on).
 bool ReadFileBytes(const std::string& path, std::string& data)
 {
-    data.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const int err = platform::ReadToEnd(fd, data);
-    ::close(fd);
-    if (err != 0) {
+    if (const int err = platform::ReadRegularFile(path, data)) {
         errno = err;
         return false;
     }
@@ -315,23 +411,22 @@ bool HasLineBreakOrNul(const std::string& s)
     return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
-std::string CheckedSection(const std::string& fileName, const std::string& section)
+// The checks look at the program's UTF-8: the characters they look for are
+// ASCII, which every encoding of the file keeps as they are.
+void CheckSection(const std::string& fileName, const std::string& section)
 {
-    std::string s = Trim(Utf8ToCp1252(section));
-    if (s.empty() || HasLineBreakOrNul(section))
+    if (TrimView(section).empty() || HasLineBreakOrNul(section))
         throw EIniFileException("Cannot write the ini file \"" + fileName +
                                 "\": invalid section name \"" + section + "\"");
-    return s;
 }
 
-std::string CheckedIdent(const std::string& fileName, const std::string& ident)
+void CheckIdent(const std::string& fileName, const std::string& ident)
 {
-    std::string k = Trim(Utf8ToCp1252(ident));
+    const std::string_view k = TrimView(ident);
     if (k.empty() || HasLineBreakOrNul(ident) || k.find('=') != std::string::npos ||
         k[0] == ';' || k[0] == '[')
         throw EIniFileException("Cannot write the ini file \"" + fileName +
                                 "\": invalid key name \"" + ident + "\"");
-    return k;
 }
 
 const char* const kCrLf = "\r\n";
@@ -387,11 +482,12 @@ struct TIniFile::Doc {
 
     Lines lines;
     Encoding encoding = Encoding::Ansi;
+    std::string tail;  // an odd last byte of a UTF-16 file
 
     Doc() = default;
     explicit Doc(std::string_view data)
     {
-        const std::string text = Decode(data, encoding);
+        const std::string text = Decode(data, encoding, tail);
         size_t pos = 0;
         const size_t n = text.size();
         while (pos < n) {
@@ -418,10 +514,22 @@ struct TIniFile::Doc {
             out += l.text;
             out += l.eol;
         }
-        return Encode(out, encoding);
+        return Encode(out, encoding, tail);
     }
 
-    // The first section of that (trimmed, Windows-1252) name; null when none.
+    // The program's UTF-8 as this file holds it, and back.
+    std::string In(std::string_view utf8) const
+    {
+        return encoding == Encoding::Ansi ? Utf8ToCp1252(utf8) : ValidUtf8(utf8);
+    }
+    std::string Out(std::string_view held) const
+    {
+        return encoding == Encoding::Ansi ? Cp1252ToUtf8(held) : HeldToUtf8(held);
+    }
+    // A section or key name of the program, as held and trimmed.
+    std::string Name(std::string_view utf8) const { return Trim(In(utf8)); }
+
+    // The first section of that (held, trimmed) name; null when none.
     Section* FindSection(const std::string& name)
     {
         Index();
@@ -430,7 +538,7 @@ struct TIniFile::Doc {
     }
 
     // The lines of the key in the section, first one first; null when none.
-    static std::vector<At>* FindKey(Section* section, const std::string& key)
+    std::vector<At>* FindKey(Section* section, const std::string& key) const
     {
         if (!section)
             return nullptr;
@@ -450,7 +558,7 @@ struct TIniFile::Doc {
         return p;
     }
 
-    // Windows-1252 names, checked. True when a line changed.
+    // Held names, checked, and a held value. True when a line changed.
     bool Write(const std::string& s, const std::string& k, const std::string& v)
     {
         Section* section = FindSection(s);
@@ -473,8 +581,10 @@ struct TIniFile::Doc {
         if (std::vector<At>* at = FindKey(section, k)) {
             const At line = at->front();
             const Parsed p = ParseLine(line->text);
-            if (p.kind == Kind::Key && p.value == v)
-                return false;  // the same value: the line stays as it is
+            // The same value (a Unicode file's stray byte reads as its cp1252
+            // character): the line stays as it is, byte for byte.
+            if (p.kind == Kind::Key && (encoding == Encoding::Ansi ? p.value == v : Out(p.value) == Out(v)))
+                return false;
             *line = Line{std::string(p.name) + "=" + v, kCrLf};
             return true;
         }
@@ -525,8 +635,10 @@ struct TIniFile::Doc {
     }
 
 private:
-    static std::string Folded(std::string_view name)
+    std::string Folded(std::string_view name) const
     {
+        if (encoding != Encoding::Ansi)
+            return FoldUtf8(Out(name));
         std::string out(name);
         for (char& c : out)
             c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
@@ -610,13 +722,13 @@ void TIniFile::UpdateFile()
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident,
                                  const std::string& def)
 {
-    const auto p = doc_->Value(Trim(Utf8ToCp1252(section)), Trim(Utf8ToCp1252(ident)));
-    return p ? Cp1252ToUtf8(StripQuotes(p->value)) : def;
+    const auto p = doc_->Value(doc_->Name(section), doc_->Name(ident));
+    return p ? doc_->Out(StripQuotes(p->value)) : def;
 }
 
 int32_t TIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t def)
 {
-    const auto p = doc_->Value(Trim(Utf8ToCp1252(section)), Trim(Utf8ToCp1252(ident)));
+    const auto p = doc_->Value(doc_->Name(section), doc_->Name(ident));
     return p ? platform::ParseIniInteger(StripQuotes(p->value)).value_or(def) : def;
 }
 
@@ -627,18 +739,18 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bo
 
 bool TIniFile::SectionExists(const std::string& section)
 {
-    return doc_->FindSection(Trim(Utf8ToCp1252(section))) != nullptr;
+    return doc_->FindSection(doc_->Name(section)) != nullptr;
 }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& ident)
 {
-    return doc_->Value(Trim(Utf8ToCp1252(section)), Trim(Utf8ToCp1252(ident))).has_value();
+    return doc_->Value(doc_->Name(section), doc_->Name(ident)).has_value();
 }
 
 void TIniFile::ReadSection(const std::string& section, std::vector<std::string>& idents)
 {
     idents.clear();
-    const Doc::Section* s = doc_->FindSection(Trim(Utf8ToCp1252(section)));
+    const Doc::Section* s = doc_->FindSection(doc_->Name(section));
     if (!s)
         return;
     for (auto it = std::next(s->header); it != doc_->lines.end(); ++it) {
@@ -646,7 +758,7 @@ void TIniFile::ReadSection(const std::string& section, std::vector<std::string>&
         if (p.kind == Kind::Section)
             break;
         if (p.kind == Kind::Key)
-            idents.push_back(Cp1252ToUtf8(std::string(p.name)));
+            idents.push_back(doc_->Out(p.name));
     }
 }
 
@@ -656,7 +768,7 @@ void TIniFile::ReadSections(std::vector<std::string>& sections)
     for (const auto& l : doc_->lines) {
         Parsed p = ParseLine(l.text);
         if (p.kind == Kind::Section)
-            sections.push_back(Cp1252ToUtf8(std::string(p.name)));
+            sections.push_back(doc_->Out(p.name));
     }
 }
 
@@ -687,13 +799,12 @@ void TIniFile::Modify(Change&& change)
 void TIniFile::WriteString(const std::string& section, const std::string& ident,
                            const std::string& value)
 {
-    const std::string s = CheckedSection(fileName_, section);
-    const std::string k = CheckedIdent(fileName_, ident);
+    CheckSection(fileName_, section);
+    CheckIdent(fileName_, ident);
     if (HasLineBreakOrNul(value))
         throw EIniFileException("Cannot write the ini file \"" + fileName_ + "\": the value of \"" +
                                 ident + "\" holds a line break or NUL, which an ini file cannot hold");
-    const std::string v = Utf8ToCp1252(value);
-    Modify([&](Doc& doc) { return doc.Write(s, k, v); });
+    Modify([&](Doc& doc) { return doc.Write(doc.Name(section), doc.Name(ident), doc.In(value)); });
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& ident, int32_t value)
@@ -708,20 +819,15 @@ void TIniFile::WriteBool(const std::string& section, const std::string& ident, b
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
 {
-    const std::string s = Trim(Utf8ToCp1252(section));
-    const std::string k = Trim(Utf8ToCp1252(ident));
-    Modify([&](Doc& doc) { return doc.Delete(s, k, false); });
+    Modify([&](Doc& doc) { return doc.Delete(doc.Name(section), doc.Name(ident), false); });
 }
 
 void TIniFile::DeleteLaterCopies(const std::string& section, const std::string& ident)
 {
-    const std::string s = Trim(Utf8ToCp1252(section));
-    const std::string k = Trim(Utf8ToCp1252(ident));
-    Modify([&](Doc& doc) { return doc.Delete(s, k, true); });
+    Modify([&](Doc& doc) { return doc.Delete(doc.Name(section), doc.Name(ident), true); });
 }
 
 void TIniFile::EraseSection(const std::string& section)
 {
-    const std::string s = Trim(Utf8ToCp1252(section));
-    Modify([&](Doc& doc) { return doc.EraseSection(s); });
+    Modify([&](Doc& doc) { return doc.EraseSection(doc.Name(section)); });
 }

@@ -35,12 +35,19 @@
 //   name, a key name with '=' or starting with ';' or '['. Leading and
 //   trailing blanks of a value, and a pair of quotes around it, are written
 //   as given and so, as on Windows, do not survive a read.
-// Text: the file is Windows-1252 (or, with a byte-order mark, UTF-8 or
-// UTF-16, read through the mark and written back with it, as far as
-// Windows-1252 holds its characters), the API speaks UTF-8. Every byte maps to a
-// character (the five bytes that cp1252 leaves undefined map to U+0081,
-// U+008D, U+008F, U+0090, U+009D), so any file content round-trips; a
-// character that cp1252 lacks (or invalid UTF-8) is written as '?'.
+// Text: the API speaks UTF-8. A file without a byte-order mark is
+// Windows-1252: every byte maps to a character (the five bytes that cp1252
+// leaves undefined map to U+0081, U+008D, U+008F, U+0090, U+009D), so any
+// content round-trips; what the program writes is cp1252, a character that
+// cp1252 lacks (or invalid UTF-8) becoming '?'. A file with a byte-order
+// mark (UTF-8, or UTF-16 LE or BE, Notepad's "Unicode") keeps it and its
+// encoding: what the program writes goes in whole, in that encoding (only
+// invalid UTF-8 becomes '?'), and every line it does not write keeps its
+// exact bytes, also bytes that are not valid in that encoding. Such a byte
+// of a UTF-8 file (a hand edit in an ANSI editor: "caf\xE9") reads as its
+// cp1252 character, a lone UTF-16 surrogate as U+FFFD; writing a key the
+// value it reads as leaves its line alone. Names compare case-insensitively
+// as in a cp1252 file, whatever the encoding.
 // Reads use the content loaded at construction plus what this object's
 // writes found and left in the file. Sections and keys are indexed: a
 // lookup or a change inside BeginUpdate costs the same in a file of any size.
@@ -131,7 +138,9 @@ public:
     void UpdateFile();
 
     struct Line {
-        std::string text;  // raw Windows-1252 bytes, without the line end
+        // Without the line end: a cp1252 file's bytes; a Unicode file's
+        // text as UTF-8 (with its stray bytes, which give back its bytes).
+        std::string text;
         std::string eol;   // "\r\n", "\n", "\r" or "" (last line)
     };
 

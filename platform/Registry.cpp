@@ -372,31 +372,33 @@ public:
     {
         override_ = path;
         loaded_ = false;
-        // A batch running now belongs to the old file: it no longer writes
-        // or drops anything.
-        batchStale_ = batchDepth_ > 0;
+        // Batches running now belong to the old file: they no longer write,
+        // drop or hold back anything, and the new file's changes are written
+        // as keys close, or by batches begun from now on.
+        ++generation_;
+        batchDepth_ = 0;
+        snapshot_.clear();
         EnsureLoaded();
     }
 
-    void BeginBatch()
+    // Returns the batch's generation, which EndBatch is given back.
+    unsigned BeginBatch()
     {
         EnsureLoaded();
-        if (batchDepth_++ > 0)
-            return;
-        batchStale_ = false;
-        snapshot_ = Serialize();
-        snapshotDirty_ = dirty_;
+        if (batchDepth_++ == 0) {
+            snapshot_ = Serialize();
+            snapshotDirty_ = dirty_;
+        }
+        return generation_;
     }
 
     // The outermost batch writes the changes (commit) or drops them.
-    void EndBatch(bool commit)
+    void EndBatch(bool commit, unsigned generation)
     {
-        if (batchDepth_ == 0 || --batchDepth_ > 0)
+        if (generation != generation_ || batchDepth_ == 0 || --batchDepth_ > 0)
             return;
         std::string snapshot = std::move(snapshot_);
         snapshot_.clear();
-        if (batchStale_)
-            return;
         if (commit)
             Flush();
         else
@@ -432,7 +434,7 @@ private:
     std::string blocked_;  // non-empty: the file must not be overwritten; why
     Node user_, machine_;
     int batchDepth_ = 0;
-    bool batchStale_ = false;
+    unsigned generation_ = 0;  // one more for each change of the file
     std::string snapshot_;      // the tree when the outermost batch began
     bool snapshotDirty_ = false;
 };
@@ -487,34 +489,17 @@ void Store::EnsureLoaded()
     // A save killed before its rename left its temporary file beside ours.
     platform::RemoveLeftTemporaries(path_);
 
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        int err = errno;
-        if (err == ENOENT || err == ENOTDIR)
-            return;  // first run (or no such folder yet): an empty store
-        blocked_ = "the settings file " + path_ + " could not be read (" + ErrnoText(err) +
-                   ") and is not overwritten";
-        Warn("registry store " + path_ + " cannot be read (" + ErrnoText(err) +
-             "); starting with empty settings, which will not be saved over it");
-        return;
-    }
+    // A FIFO, a device or a socket in its place is an unreadable store:
+    // refused at once, never waited on.
     std::string data;
-    struct stat st {};
-    int readErr = 0;
-    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-        readErr = EISDIR;
-        if (!S_ISDIR(st.st_mode))
-            readErr = EINVAL;
-    } else {
-        readErr = platform::ReadToEnd(fd, data);
-    }
-    ::close(fd);
+    const int readErr = platform::ReadRegularFile(path_, data);
+    if (readErr == ENOENT || readErr == ENOTDIR)
+        return;  // first run (or no such folder yet): an empty store
     if (readErr != 0) {
         blocked_ = "the settings file " + path_ + " could not be read (" + ErrnoText(readErr) +
                    ") and is not overwritten";
         Warn("registry store " + path_ + " cannot be read (" + ErrnoText(readErr) +
              "); starting with empty settings, which will not be saved over it");
-        ClearTree();
         return;
     }
 
@@ -1048,7 +1033,7 @@ RegistryWriteBatch::RegistryWriteBatch()
 {
     Store& s = Store::Instance();
     std::lock_guard lock(s.mutex);
-    s.BeginBatch();
+    generation_ = s.BeginBatch();
 }
 
 RegistryWriteBatch::~RegistryWriteBatch()
@@ -1057,7 +1042,7 @@ RegistryWriteBatch::~RegistryWriteBatch()
         return;
     Store& s = Store::Instance();
     std::lock_guard lock(s.mutex);
-    s.EndBatch(false);
+    s.EndBatch(false, generation_);
 }
 
 void RegistryWriteBatch::Commit()
@@ -1067,7 +1052,7 @@ void RegistryWriteBatch::Commit()
     done_ = true;
     Store& s = Store::Instance();
     std::lock_guard lock(s.mutex);
-    s.EndBatch(true);
+    s.EndBatch(true, generation_);
 }
 
 }  // namespace platform

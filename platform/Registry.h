@@ -168,6 +168,8 @@ std::string RegistryFile();
 // unsaved). A batch that ends without Commit (an error in the middle of a
 // save) drops the changes made since it began, so that no later write can
 // put half a save on disk. Batches nest; only the outermost one writes.
+// A batch begun before SetRegistryFile neither writes into nor rolls back
+// the new file, nor holds back its writes.
 // User-interface thread only, like the saves that use it.
 class RegistryWriteBatch {
 public:
@@ -179,5 +181,6 @@ public:
 
 private:
     bool done_ = false;
+    unsigned generation_ = 0;  // of the store's file when the batch began
 };
 }  // namespace platform

@@ -685,6 +685,29 @@ TEST_F(ConfigFile, FailuresSayUnableToOpenAndLeaveTheOldFile)
         EXPECT_EQ(dialogs[0].rfind("Unable to open the file\n\n", 0), 0u) << dialogs[0];
         EXPECT_EQ(ConfigPageState(form), page);
     }
+
+    // A FIFO, a device or a socket, to load or to save over, is refused at
+    // once and stays what it is.
+    for (const SpecialFile kind : {SpecialFile::Fifo, SpecialFile::Device, SpecialFile::Socket}) {
+        chosen = dir.File(std::string(SpecialFileName(kind)) + ".kvt");
+        ASSERT_TRUE(MakeSpecialFile(chosen, kind)) << SpecialFileName(kind);
+        const fs::file_type type = fs::symlink_status(chosen).type();
+        const std::vector<std::string> page = ConfigPageState(form);
+        HangGuard guard(60);
+        for (QAction* item : {form->menuLoad, form->menuSave}) {
+            dialogs.clear();
+            beeps.clear();
+            form->SetStatusText("");
+            ChooseFromFileMenu(item);
+            EXPECT_EQ(form->StatusText(), "  Unable to open the file") << SpecialFileName(kind);
+            EXPECT_EQ(beeps, std::vector<uint32_t>{platform::MB_ICONHAND}) << SpecialFileName(kind);
+            ASSERT_FALSE(dialogs.empty());
+            EXPECT_EQ(dialogs.back().rfind("Unable to open the file\n\n", 0), 0u) << dialogs.back();
+            EXPECT_EQ(ConfigPageState(form), page) << SpecialFileName(kind);
+            EXPECT_EQ(fs::symlink_status(chosen).type(), type) << SpecialFileName(kind);
+        }
+        EXPECT_TRUE(NoTemporaryFiles()) << SpecialFileName(kind);
+    }
 }
 
 // ---------------------------------------------------------------- killed saves

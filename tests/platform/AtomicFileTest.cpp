@@ -4,6 +4,7 @@
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -67,6 +68,23 @@ TEST_F(AtomicFile, TheWholeFileIsSyncedBeforeTheRenameAndTheFolderAfter)
     ASSERT_FALSE(platform::WriteFileAtomically(file_, "fresh"));
     EXPECT_EQ(seen, (std::vector<std::string>{"fsync file of 5 bytes", "rename", "fsync folder"}));
     EXPECT_EQ(ReadAll(file_), "fresh");
+}
+
+TEST_F(AtomicFile, RemovesWhatAKilledWriteOfTheFileLeftButNoLookAlike)
+{
+    const std::vector<std::string> kept = {"other.txt.tmp-0123abcd", "settings.txt.tmp-0123abc",
+                                           "settings.txt.tmp-0123abcde", "settings.txt.tmp-backup01",
+                                           "settings.txt.tmp-0123ABCD"};
+    WriteAll(file_ + ".tmp-0123abcd", "half a write");
+    for (const std::string& name : kept)
+        WriteAll(dir_.File(name), "the user's");
+    ASSERT_FALSE(platform::WriteFileAtomically(file_, "fresh"));
+    std::vector<std::string> expected = kept;
+    expected.push_back("settings.txt");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesIn(dir_.Path()), expected);
+    for (const std::string& name : kept)
+        EXPECT_EQ(ReadAll(dir_.File(name)), "the user's") << name;
 }
 
 struct FailCase {

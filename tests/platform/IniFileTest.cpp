@@ -10,6 +10,7 @@
 #include <optional>
 #include <sys/stat.h>
 
+#include <QString>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -425,6 +426,112 @@ TEST_F(IniFile, EveryByteRoundTrips)
     EXPECT_EQ(ReadAll(file_), content);
 }
 
+// ------------------------------------------------------------ Unicode files
+
+namespace {
+
+enum class Mark { Utf8, Utf16LE, Utf16BE };
+enum class Written { ExistingKey, NewKey, NewSection };
+
+// UTF-8 text as a file in that encoding, with its byte-order mark (by Qt's
+// own conversion, not the one under test).
+std::string InFile(Mark mark, const std::string& utf8)
+{
+    if (mark == Mark::Utf8)
+        return "\xEF\xBB\xBF" + utf8;
+    const std::u16string units = u'\uFEFF' + QString::fromUtf8(utf8).toStdU16String();
+    std::string bytes;
+    for (const char16_t u : units) {
+        const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        bytes += mark == Mark::Utf16LE ? std::string{lo, hi} : std::string{hi, lo};
+    }
+    return bytes;
+}
+
+const std::pair<const char*, const char*> kScripts[] = {
+    {"Latin", "\xC5\x81\xC3\xB3" "d\xC5\xBA \xC3\xA9t\xC3\xA9"},             // Łódź été
+    {"ArrowAndHan", "\xE2\x86\x92 \xE4\xB8\xAD\xE6\x96\x87"},                  // → 中文
+    {"Cyrillic", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},          // Привет
+    {"BeyondTheBmp", "\xF0\x9F\x98\x80 \xF0\x9D\x84\x9E"},                      // 😀 𝄞
+};
+
+class IniFileUnicode : public ::testing::TestWithParam<std::tuple<Mark, size_t, Written>> {};
+
+std::string UnicodeCaseName(const ::testing::TestParamInfo<IniFileUnicode::ParamType>& info)
+{
+    static const char* const marks[] = {"Utf8", "Utf16LE", "Utf16BE"};
+    static const char* const writes[] = {"ExistingKey", "NewKey", "NewSection"};
+    return std::string(marks[int(std::get<0>(info.param))]) + "_" + kScripts[std::get<1>(info.param)].first + "_" +
+           writes[int(std::get<2>(info.param))];
+}
+
+}  // namespace
+
+TEST_P(IniFileUnicode, KeepsEveryLineItDoesNotWriteAndWritesTheRestWhole)
+{
+    const auto [mark, script, written] = GetParam();
+    const std::string text = kScripts[script].second;
+    const std::string head = "[Config]\r\nAPN=x\r\n", rest = "; comment " + text + "\r\n[Other]\r\nname=" + text + "\r\n";
+    TempDir dir;
+    const std::string file = dir.File("unicode.kvt");
+    WriteAll(file, InFile(mark, head + rest));
+    TIniFile ini(file);
+    EXPECT_EQ(ini.ReadString("other", "NAME", ""), text);
+    std::string section = "Config", key = "APN", expected;
+    switch (written) {
+    case Written::ExistingKey:
+        expected = "[Config]\r\nAPN=new " + text + "\r\n" + rest;
+        break;
+    case Written::NewKey:
+        key = "Key " + text;
+        expected = head + key + "=new " + text + "\r\n" + rest;
+        break;
+    case Written::NewSection:
+        section = "Section " + text;
+        key = "k";
+        expected = head + rest + "\r\n[" + section + "]\r\nk=new " + text + "\r\n";
+        break;
+    }
+    ini.WriteString(section, key, "new " + text);
+    EXPECT_EQ(ReadAll(file), InFile(mark, expected));
+    TIniFile again(file);
+    EXPECT_EQ(again.ReadString(section, key, ""), "new " + text);
+    EXPECT_EQ(again.ReadString("Other", "name", ""), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, IniFileUnicode,
+                         ::testing::Combine(::testing::Values(Mark::Utf8, Mark::Utf16LE, Mark::Utf16BE),
+                                            ::testing::Range(size_t(0), std::size(kScripts)),
+                                            ::testing::Values(Written::ExistingKey, Written::NewKey,
+                                                              Written::NewSection)),
+                         UnicodeCaseName);
+
+TEST_F(IniFile, AUnicodeFileKeepsBytesItCannotHoldAndMatchesNamesAsCp1252Does)
+{
+    // A cp1252 byte in a UTF-8 file (an ANSI editor's hand edit) reads as
+    // its character; writing that value back leaves the line alone.
+    const std::string utf8 = "\xEF\xBB\xBF[S]\r\nk=caf\xE9\r\nkeep=caf\xE9\r\n";
+    WriteAll(file_, utf8);
+    TIniFile ini(file_);
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "caf\xC3\xA9");
+    ini.WriteString("S", "k", "caf\xC3\xA9");
+    EXPECT_EQ(ReadAll(file_), utf8);
+    ini.WriteString("S", "k", "new \xFF");  // invalid UTF-8 of the program's
+    EXPECT_EQ(ReadAll(file_), "\xEF\xBB\xBF[S]\r\nk=new ?\r\nkeep=caf\xE9\r\n");
+
+    // A lone surrogate and an odd last byte of a UTF-16 file.
+    const std::string utf16("\xFF\xFE[\0S\0]\0\r\0\n\0a\0=\0\x00\xD8\r\0\n\0!", 23);
+    WriteAll(file_, utf16);
+    TIniFile wide(file_);
+    EXPECT_EQ(wide.ReadString("S", "a", ""), "\xEF\xBF\xBD");
+    wide.WriteString("S", "b", "2");
+    EXPECT_EQ(ReadAll(file_), utf16.substr(0, 22) + std::string("b\0=\0" "2\0\r\0\n\0!", 11));
+
+    // Names of any encoding ignore the case of cp1252 letters.
+    WriteAll(file_, "\xEF\xBB\xBF[\xC3\x89T\xC3\x89 \xC5\xA0]\r\n\xC3\x84pfel=ja\r\n");
+    EXPECT_EQ(TIniFile(file_).ReadString("\xC3\xA9t\xC3\xA9 \xC5\xA1", "\xC3\xA4PFEL", ""), "ja");
+}
+
 TEST_F(IniFile, InvalidNamesAndValuesRaise)
 {
     TIniFile ini(file_);
@@ -552,6 +659,17 @@ TEST_F(IniFile, BatchOfWritesReplacesTheFileOnce)
     // After the batch each change goes to disk again at once.
     ini.WriteString("Config", "Alpha", "3");
     EXPECT_NE(ReadAll(file_).find("Alpha=3\r\n"), std::string::npos);
+
+    // A new key after deleting a section's last key, or its only one, goes
+    // after the keys that remain, before the lines that follow them.
+    WriteAll(file_, "[A]\r\na=1\r\nb=2\r\n; about B\r\n[B]\r\nonly=1\r\n\r\n; end\r\n");
+    ini.BeginUpdate();
+    ini.DeleteKey("A", "b");
+    ini.WriteString("A", "c", "3");
+    ini.DeleteKey("B", "only");
+    ini.WriteString("B", "new", "4");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadAll(file_), "[A]\r\na=1\r\nc=3\r\n; about B\r\n[B]\r\nnew=4\r\n\r\n; end\r\n");
 }
 
 TEST_F(IniFile, BatchStartsFromTheFileAsItIsThen)

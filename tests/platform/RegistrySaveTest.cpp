@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 
 #include <fcntl.h>
@@ -141,6 +142,52 @@ TEST_F(RegistrySave, ABatchEndedWithoutCommitDropsItsChanges)
     EXPECT_NE(ReadAll(file_), old);
 }
 
+TEST_F(RegistrySave, ABatchBegunBeforeTheStoreMovedNeitherWritesNorRollsBackTheNewFile)
+{
+    const std::string old = ReadAll(file_);
+    const std::string other = dir_.File("other.txt");
+    auto write = [](const std::string& key, const std::string& name) {
+        TRegistry reg;
+        reg.OpenKey(key, true);
+        reg.WriteInteger(name, 2);
+    };
+    auto stored = [&](const std::string& name) {
+        platform::SetRegistryFile(other);
+        TRegistry reg(KEY_READ);
+        return reg.OpenKeyReadOnly("\\Software\\Other") && reg.ValueExists(name);
+    };
+    for (const bool commit : {true, false}) {
+        WriteAll(other, "[HKEY_CURRENT_USER\\Software\\Other]\n\"x\"=dword:00000001\n");
+        Reload();
+        auto batch = std::make_unique<platform::RegistryWriteBatch>();
+        write(kSettingsKey, "Value 0");  // in the old file's batch
+        platform::SetRegistryFile(other);
+        write("\\Software\\Other", "closed");  // written at once
+        EXPECT_EQ(calls, 1) << commit;
+        {
+            platform::RegistryWriteBatch inner;  // a batch of the new file
+            write("\\Software\\Other", "batched");
+            inner.Commit();
+        }
+        EXPECT_EQ(calls, 2) << commit;
+        {
+            platform::RegistryWriteBatch pending;  // one still open when the old one ends
+            write("\\Software\\Other", "pending");
+            if (commit)
+                batch->Commit();
+            batch.reset();
+            EXPECT_EQ(calls, 2) << commit;
+            pending.Commit();
+        }
+        EXPECT_EQ(calls, 3) << commit;
+        EXPECT_TRUE(stored("x") && stored("closed") && stored("batched") && stored("pending"))
+            << commit << ": rolled back";
+        EXPECT_FALSE(TRegistry(KEY_READ).KeyExists(kSettingsKey)) << commit;
+        EXPECT_EQ(ReadAll(file_), old);
+        calls = 0;
+    }
+}
+
 TEST(RegistryTemporaries, OnlyTheUnlockedTemporariesOfTheStoreAreRemoved)
 {
     TempDir dir;
@@ -152,11 +199,13 @@ TEST(RegistryTemporaries, OnlyTheUnlockedTemporariesOfTheStoreAreRemoved)
     const int held = ::open(make("registry.txt.tmp-89abcdef").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0) << "a save still running";
     make("registry.txt.tmp-notours");
+    make("registry.txt.tmp-backup01");  // a user's file named like one
     make("other.txt.tmp-01234567");
     platform::SetRegistryFile(dir.File("registry.txt"));
     EXPECT_FALSE(fs::exists(dir.File("registry.txt.tmp-0123abcd")));
     EXPECT_TRUE(fs::exists(dir.File("registry.txt.tmp-89abcdef")));
     EXPECT_TRUE(fs::exists(dir.File("registry.txt.tmp-notours")));
+    EXPECT_TRUE(fs::exists(dir.File("registry.txt.tmp-backup01")));
     EXPECT_TRUE(fs::exists(dir.File("other.txt.tmp-01234567")));
     ::close(held);
 }

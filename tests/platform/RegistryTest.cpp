@@ -489,12 +489,27 @@ TEST_F(Registry, BinaryGarbageDoesNotCrash)
     EXPECT_NO_THROW(reg.CloseKey());
 }
 
-TEST_F(Registry, UnreadableFileIsNeverOverwritten)
+namespace {
+
+// What stands where the store's file should be. A folder cannot be read (as
+// root, permission bits alone would not stop us); a FIFO, a device or a
+// socket must not be waited on or read without end.
+enum class Unreadable { Folder, Fifo, Device, Socket };
+
+class RegistryUnreadableStore : public Registry, public ::testing::WithParamInterface<Unreadable> {};
+
+}  // namespace
+
+TEST_P(RegistryUnreadableStore, IsNeverWaitedOnNorOverwritten)
 {
-    // A folder where the file should be cannot be read (as root, permission
-    // bits alone would not stop us).
-    ASSERT_TRUE(fs::create_directory(file_));
-    WriteAll(file_ + "/inside", "keep");
+    if (GetParam() == Unreadable::Folder) {
+        ASSERT_TRUE(fs::create_directory(file_));
+        WriteAll(file_ + "/inside", "keep");
+    } else {
+        ASSERT_TRUE(MakeSpecialFile(file_, SpecialFile(int(GetParam()) - 1)));
+    }
+    const fs::file_type type = fs::symlink_status(file_).type();
+    HangGuard guard(60);
     testing::internal::CaptureStderr();
     Reload();
     std::string err = testing::internal::GetCapturedStderr();
@@ -515,9 +530,20 @@ TEST_F(Registry, UnreadableFileIsNeverOverwritten)
     reg.reset();  // tries once more, and warns instead of throwing
     err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("not saved"), std::string::npos) << err;
-    EXPECT_TRUE(fs::is_directory(file_));
-    EXPECT_EQ(ReadAll(file_ + "/inside"), "keep");
+    EXPECT_EQ(fs::symlink_status(file_).type(), type);
+    if (GetParam() == Unreadable::Folder) {
+        EXPECT_EQ(ReadAll(file_ + "/inside"), "keep");
+    }
+    EXPECT_EQ(FilesIn(dir_.Path()), std::vector<std::string>{"registry.txt"});
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, RegistryUnreadableStore,
+                         ::testing::Values(Unreadable::Folder, Unreadable::Fifo, Unreadable::Device,
+                                           Unreadable::Socket),
+                         [](const auto& p) {
+                             return p.param == Unreadable::Folder ? std::string("Folder")
+                                                                  : SpecialFileName(SpecialFile(int(p.param) - 1));
+                         });
 
 TEST_F(Registry, DefaultLocationFollowsXdgConfigHome)
 {
@@ -581,6 +607,8 @@ const StoreCase kStoreCases[] = {
     {"Integer", "[HKEY_CURRENT_USER\\K]\n\"X\"=dword:00000001\n", "K", false, true},
     {"EmptyText", "[HKEY_CURRENT_USER\\K]\n\"X\"=\"\"\n", "K", false, true},
     {"EmptyInteger", "[HKEY_CURRENT_USER\\K]\n\"X\"=dword:\n", "K", true, false},
+    {"IntegerOfEightDigits", "[HKEY_CURRENT_USER\\K]\n\"X\"=dword:ffffffff\n", "K", false, true},
+    {"IntegerOfNineDigits", "[HKEY_CURRENT_USER\\K]\n\"X\"=dword:000000001\n", "K", true, false},
     {"NothingAfterEquals", "[HKEY_CURRENT_USER\\K]\n\"X\"=\n", "K", true, false},
     {"UnknownType", "[HKEY_CURRENT_USER\\K]\n\"X\"=qword:1\n", "K", true, false},
     {"ByteOrderMarkSkipped", "\xEF\xBB\xBF[HKEY_CURRENT_USER\\K]\n\"X\"=dword:00000001\n", "K", false, true},
