@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -716,7 +717,10 @@ void TformMain::menuLoadClick()
         return;
     TIniFile ini(chosen->path);
     if (const int error = ini.ReadError()) {
-        ShowUnableToOpen(this, "Cannot read the file \"" + chosen->path + "\": " + std::strerror(error));
+        // A FIFO, a device or a socket is refused before it is opened.
+        ShowUnableToOpen(this, error == EINVAL
+                                   ? "\"" + chosen->path + "\" is not a regular file."
+                                   : "Cannot read the file \"" + chosen->path + "\": " + std::strerror(error));
         return;
     }
     // Loading a file of another kind would put every default over the

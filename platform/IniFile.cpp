@@ -363,6 +363,11 @@ std::string ErrnoText(int err)
     return std::strerror(err);
 }
 
+std::string ReadFailureText(int err)
+{
+    return err == EINVAL ? std::string("it is not a regular file") : "reading it failed: " + ErrnoText(err);
+}
+
 // Reads the whole file; false with errno set on failure (ENOENT included;
 // EINVAL for a FIFO, a device or a socket, which are never waited on).
 bool ReadFileBytes(const std::string& path, std::string& data)
@@ -700,7 +705,7 @@ void TIniFile::BeginUpdate()
         const int err = errno;
         if (err != ENOENT)
             throw EIniFileException("Cannot write the ini file \"" + fileName_ +
-                                    "\": reading it failed: " + ErrnoText(err));
+                                    "\": " + ReadFailureText(err));
         data.clear();
     }
     doc_ = std::make_unique<Doc>(data);
@@ -786,7 +791,7 @@ void TIniFile::Modify(Change&& change)
     bool existed = ReadFileBytes(fileName_, before);
     if (!existed && errno != ENOENT)
         throw EIniFileException("Cannot write the ini file \"" + fileName_ +
-                                "\": reading it failed: " + ErrnoText(errno));
+                                "\": " + ReadFailureText(errno));
     auto doc = std::make_unique<Doc>(before);
     if (change(*doc)) {
         const std::string after = doc->Bytes();

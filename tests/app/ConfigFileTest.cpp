@@ -703,6 +703,7 @@ TEST_F(ConfigFile, FailuresSayUnableToOpenAndLeaveTheOldFile)
             EXPECT_EQ(beeps, std::vector<uint32_t>{platform::MB_ICONHAND}) << SpecialFileName(kind);
             ASSERT_FALSE(dialogs.empty());
             EXPECT_EQ(dialogs.back().rfind("Unable to open the file\n\n", 0), 0u) << dialogs.back();
+            EXPECT_NE(dialogs.back().find("is not a regular file"), std::string::npos) << dialogs.back();
             EXPECT_EQ(ConfigPageState(form), page) << SpecialFileName(kind);
             EXPECT_EQ(fs::symlink_status(chosen).type(), type) << SpecialFileName(kind);
         }
