@@ -43,6 +43,7 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     for (int c = 0; c < 11; ++c)
         if (columnWidths[c] > 0)
             viewDatabase->setColumnWidth(c, columnWidths[c]);
+    KeepDesignLayout(this);
     // All header captions but the serial number column's are centred.
     for (int c = 1; c < 11; ++c)
         viewDatabase->headerItem()->setTextAlignment(c, Qt::AlignCenter);
