@@ -561,8 +561,8 @@ void FitWindowToScreen(TformMain* form)
     const QVariant layout = form->property("layoutSize");
     if (!layout.isValid() || form->isMaximized() || form->isFullScreen())
         return;
-    form->resize(layout.toSize().boundedTo(platform::LargestClientSize(form)));
-    platform::KeepOnScreen(form);
+    form->resize(layout.toSize());
+    platform::KeepOnScreen(form); // shrinks it to the screen where it must
 }
 
 void ApplyLanguage(TformMain* form)

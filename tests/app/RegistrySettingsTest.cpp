@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <cerrno>
@@ -350,6 +351,23 @@ TEST_F(RegistrySettings, MaxSetsTheBoundsFirstThenMaximizes)
     EXPECT_EQ(form->adminOptions, 0x8000000Fu);
     SettingsValues again = SaveAndRead();
     EXPECT_EQ(again["Max"], "dword:1");
+}
+
+TEST_F(RegistrySettings, AStoredSizeIsNotKeptAndAPlaceOffTheScreenIsMovedOntoIt)
+{
+    Start();
+    const QSize layout = form->size();
+    SaveAndRead();
+    Write([](TRegistry& reg) {
+        reg.WriteInteger("Width", 1470); // saved by a run in a longer language
+        reg.WriteInteger("Height", 700);
+        reg.WriteInteger("Left", 1200); // on a larger monitor
+        reg.WriteInteger("Top", 900);
+    });
+    Start();
+    EXPECT_EQ(form->size(), layout) << "the size the layout needs";
+    EXPECT_TRUE(form->screen()->availableGeometry().contains(form->frameGeometry()));
+    EXPECT_EQ(SaveAndRead().at("Width"), "dword:" + std::to_string(layout.width())) << "the bounds at close";
 }
 
 TEST_F(RegistrySettings, ALongerBookOfAnEarlierRunIsCutBack)
