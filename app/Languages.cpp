@@ -561,7 +561,12 @@ void FitWindowToScreen(TformMain* form)
     const QVariant layout = form->property("layoutSize");
     if (!layout.isValid() || form->isMaximized() || form->isFullScreen())
         return;
-    form->resize(layout.toSize());
+    QSize size = layout.toSize();
+    // Narrower than its layout, the window shows a scroll bar along its foot:
+    // it is taller by as much, as far as the screen allows.
+    if (size.width() > platform::LargestClientSize(form).width())
+        size.rheight() += form->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, form);
+    form->resize(size);
     platform::KeepOnScreen(form); // shrinks it to the screen where it must
 }
 
