@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/Registry.h"
+#include "platform/ScreenFit.h"
 #include "platform/Shell.h"
 #include "tools/Msglog.h"
 #include "tools/Readconfig.h"
@@ -189,6 +190,9 @@ void TformMain::FormShow()
     timerPostShow->SetEnabled(true);
     opState = osIdle;
     ApplyLanguage(this);
+    // The frame, which a window manager puts round the window only now, is
+    // kept on the screen too.
+    platform::WhenFramed(this, [this] { FitWindowToScreen(this); });
     comboSmsRxDuration->setCurrentIndex(7);
     if (adminOptions & 0x1) {
         ShowConfigurationTab(true);

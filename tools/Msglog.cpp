@@ -164,6 +164,7 @@ void TformMsgLog::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     platform::KeepOnScreen(this);
+    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
 }
 
 void TformMsgLog::ApplyLanguageAndLayout()

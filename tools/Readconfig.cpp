@@ -189,6 +189,7 @@ void TformReadConfig::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     platform::KeepOnScreen(this);
+    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
 }
 
 void TformReadConfig::FormClose()

@@ -157,6 +157,7 @@ void TformDebugLogs::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     platform::KeepOnScreen(this);
+    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
 }
 
 void TformDebugLogs::FormCreate()
