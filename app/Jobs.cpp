@@ -347,6 +347,8 @@ int LeadingInteger(const QString& text)
     return ok ? value : 0;
 }
 
+QFont DatabaseCellFont() { return QFont("Arial", 10); }
+
 // Colours and fonts of the database cells by column, and the alternating rows.
 class DatabaseDelegate : public QStyledItemDelegate {
 public:
@@ -356,7 +358,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->font = QFont("Arial", 10);
+        option->font = DatabaseCellFont();
         if (index.row() % 2 == 1)
             option->backgroundBrush = option->palette.brush(QPalette::Button);
         const int column = index.column();
@@ -397,6 +399,19 @@ protected:
 QStyledItemDelegate* NewDatabaseDelegate(QObject* parent) { return new DatabaseDelegate(parent); }
 
 } // namespace
+
+int DatabaseCellWidth(const QTreeWidget* view, const QString& text)
+{
+    // As the delegate draws a cell: in its font, with the style's margins.
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.font = DatabaseCellFont();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    option.displayAlignment = Qt::AlignCenter;
+    return view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), view).width();
+}
 
 void TformMain::viewDatabaseColumnClick(int column)
 {

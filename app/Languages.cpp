@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/ScreenFit.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +21,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
@@ -289,25 +292,47 @@ int PageWidth(QWidget* page)
     return page->width();
 }
 
-// A control's width or left edge in the layout, kept from the first pass:
-// every later pass (another language) starts from it again.
-int Design(QWidget* w, const char* property, int now)
+// A control's geometry in the window's layout, as the constructor found it:
+// every pass of the layout starts from it again, so the layout is a function
+// of the texts alone and never of the passes before it.
+QRect DesignGeometry(const QWidget* w)
 {
-    const QVariant kept = w->property(property);
-    if (kept.isValid())
-        return kept.toInt();
-    w->setProperty(property, now);
-    return now;
+    const QVariant kept = w->property("designGeometry");
+    return kept.isValid() ? kept.toRect() : w->geometry();
 }
 
-int DesignWidth(QWidget* w)
+int DesignWidth(const QWidget* w)
 {
-    return Design(w, "designWidth", w->width());
+    return DesignGeometry(w).width();
 }
 
-int DesignLeft(QWidget* w)
+int DesignLeft(const QWidget* w)
 {
-    return Design(w, "designLeft", w->x());
+    return DesignGeometry(w).x();
+}
+
+// Hidden in the layout: such controls (kept for a later state, or never
+// shown) take no room when a page is measured, whatever they show now.
+bool HiddenInDesign(const QWidget* w)
+{
+    const QVariant kept = w->property("designHidden");
+    return kept.isValid() ? kept.toBool() : w->isHidden();
+}
+
+// The controls the layout places: named ones whose place their parent does
+// not manage (no Qt layout, not the pages of a tab widget, not Qt's own parts).
+std::vector<QWidget*> PlacedControls(QWidget& window)
+{
+    std::vector<QWidget*> placed;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        const QWidget* parent = w->parentWidget();
+        const QString name = w->objectName();
+        if (name.isEmpty() || name.startsWith("qt_") || !parent || parent->layout() ||
+            parent->objectName().isEmpty() || parent->objectName().startsWith("qt_"))
+            continue;
+        placed.push_back(w);
+    }
+    return placed;
 }
 
 // Back to the layout's width, or wider when `needed` asks for more.
@@ -327,13 +352,16 @@ void FitButton(QAbstractButton* button)
     SetWidth(button, MarkedCaptionWidth(button));
 }
 
-// Keeps a value control inside its tab, or left of the button beside it.
-void ClipRight(QWidget* w, int limit)
+// The width a list needs for its widest item now. A list measures its items
+// once and keeps that measure; switching it to follow its contents for the
+// moment makes it measure them again.
+int ItemsWidth(QComboBox* combo)
 {
-    constexpr int kMinWidth = 40;
-    SetWidth(w, DesignWidth(w));
-    if (Right(w) > limit)
-        SetWidth(w, std::max(kMinWidth, limit - w->x()));
+    const QComboBox::SizeAdjustPolicy policy = combo->sizeAdjustPolicy();
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    const int width = combo->sizeHint().width();
+    combo->setSizeAdjustPolicy(policy);
+    return width;
 }
 
 // The value column of a configuration tab: to the right of its widest item box.
@@ -398,17 +426,19 @@ int Overflow(QWidget* page)
 {
     int right = 0;
     for (QObject* o : page->children())
-        if (auto* w = qobject_cast<QWidget*>(o); w && !w->isHidden())
+        if (auto* w = qobject_cast<QWidget*>(o); w && !HiddenInDesign(w))
             right = std::max(right, Right(w) + 4);
     return std::max(0, right - PageWidth(page));
 }
 
-// A tab widget as wide as its widest page and its tabs need, never narrower
-// than its layout.
+// A tab widget as wide as its widest page needs, never narrower than its
+// layout. Its tabs do not widen it: a row of tabs that does not fit scrolls.
 void FitTabs(QTabWidget* tabs)
 {
+    tabs->setUsesScrollButtons(true);
+    tabs->setElideMode(Qt::ElideNone);
     SetWidth(tabs, DesignWidth(tabs));
-    int grow = std::max(0, tabs->tabBar()->sizeHint().width() - tabs->width());
+    int grow = 0;
     for (int i = 0; i < tabs->count(); ++i)
         grow = std::max(grow, Overflow(tabs->widget(i)));
     SetWidth(tabs, tabs->width() + grow);
@@ -416,6 +446,64 @@ void FitTabs(QTabWidget* tabs)
     const QRect rect = PageRect(tabs);
     for (int i = 0; i < tabs->count(); ++i)
         tabs->widget(i)->resize(rect.size());
+}
+
+// The database list's columns grow by what the cells the language gives
+// them and their captions need beyond the layout's widths, as far as the list
+// has room; a column the list has no room for keeps its width. The widths
+// they grow from are those the user (or the stored settings) gave them, so a
+// column widened for one language is back to that in another.
+void FitDatabaseColumns(TformMain& f)
+{
+    QTreeWidget* view = f.viewDatabase;
+    QHeaderView* header = view->header();
+    auto T = [&f](int id) { return Q(LangText(&f, id)); };
+    const int columns = view->columnCount();
+    const QList<int> design = view->property("designColumnWidths").value<QList<int>>();
+    QList<int> base = view->property("baseColumnWidths").value<QList<int>>();
+    const QList<int> laid = view->property("laidColumnWidths").value<QList<int>>();
+    if (design.size() != columns)
+        return;
+    base.resize(columns);
+    for (int c = 0; c < columns; ++c)
+        if (laid.size() != columns || view->columnWidth(c) != laid[c])
+            base[c] = view->columnWidth(c);
+    int room = view->width() - 2 * view->frameWidth() -
+               view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    for (int c = 0; c < columns; ++c)
+        room -= base[c];
+    QList<int> widths = base;
+    auto grant = [&](int c, int needed) {
+        const int grow = needed - design[c] - (widths[c] - base[c]);
+        if (grow > 0 && grow <= room) {
+            widths[c] += grow;
+            room -= grow;
+        }
+    };
+    // The cells first: what the rows say matters more than whole captions.
+    const std::pair<int, QStringList> cells[] = {{2, {T(255), T(256)}}, {4, {T(27), T(28)}}};
+    for (const auto& [column, texts] : cells)
+        for (const QString& text : texts)
+            if (column < columns)
+                grant(column, DatabaseCellWidth(view, text));
+    for (int c = 0; c < columns; ++c)
+        grant(c, header->sectionSizeHint(c));
+    for (int c = 0; c < columns; ++c)
+        view->setColumnWidth(c, widths[c]);
+    view->setProperty("baseColumnWidths", QVariant::fromValue(base));
+    view->setProperty("laidColumnWidths", QVariant::fromValue(widths));
+}
+
+// The window as large as its layout, and never larger than the available
+// area of its screen: what does not fit then scrolls. A stored size, maybe
+// of another language, is not kept; a maximized window stays so.
+void FitWindow(TformMain& f)
+{
+    const QSize design = f.property("designSize").toSize();
+    const int content = design.height() - f.menubar->sizeHint().height() - f.statusBar->sizeHint().height();
+    f.centralwidget->setMinimumSize(f.panelHeader->width(), content);
+    f.setProperty("layoutSize", QSize(f.panelHeader->width(), design.height()));
+    FitWindowToScreen(&f);
 }
 
 } // namespace
@@ -444,11 +532,55 @@ int CaptionWidth(const QWidget* widget, const QString& caption)
     return QFontMetrics(widget->font()).horizontalAdvance(shown);
 }
 
+void KeepDesignLayout(TformMain* form)
+{
+    TformMain& f = *form;
+    if (f.property("designSize").isValid())
+        return;
+    f.setProperty("designSize", f.size());
+    for (QWidget* w : PlacedControls(f)) {
+        w->setProperty("designGeometry", w->geometry());
+        w->setProperty("designHidden", w->isHidden());
+    }
+    QList<int> columns;
+    for (int c = 0; c < f.viewDatabase->columnCount(); ++c)
+        columns.append(f.viewDatabase->columnWidth(c));
+    f.viewDatabase->setProperty("designColumnWidths", QVariant::fromValue(columns));
+    // The window's controls in a scroll area: on a screen too small for the
+    // layout they scroll instead of lying out of reach.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName("scrollClient");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(f.takeCentralWidget());
+    f.setCentralWidget(scroll);
+}
+
+void FitWindowToScreen(TformMain* form)
+{
+    const QVariant layout = form->property("layoutSize");
+    if (!layout.isValid() || form->isMaximized() || form->isFullScreen())
+        return;
+    QSize size = layout.toSize();
+    // Narrower than its layout, the window shows a scroll bar along its foot:
+    // it is taller by as much, as far as the screen allows.
+    if (size.width() > platform::LargestClientSize(form).width())
+        size.rheight() += form->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, form);
+    form->resize(size);
+    platform::KeepOnScreen(form); // shrinks it to the screen where it must
+}
+
 void ApplyLanguage(TformMain* form)
 {
     TformMain& f = *form;
     auto T = [form](int id, int variant = 0) { return LangText(form, id, variant); };
     const std::string blanks = "   "; // before the caption of an item's send box
+
+    // Every control back where the layout has it: the captions below grow
+    // from there, never from what an earlier language made of them.
+    KeepDesignLayout(form);
+    for (QWidget* w : PlacedControls(f))
+        w->setGeometry(DesignGeometry(w));
 
     // ---- texts
     f.setWindowTitle(Q(" " + T(74) + " - " + kVersion + "." + f.captionSuffix));
@@ -596,13 +728,12 @@ void ApplyLanguage(TformMain* form)
     SetItems(f.comboSmsRxDuration, durations, true);
 
     // ---- layout around the new texts
-    // The page controls start from their layout's widths; they grow at the
-    // end to what their pages need. Lists are as wide as their widest item.
-    for (QTabWidget* tabs : {f.pageKvt, f.pageMain})
-        SetWidth(tabs, DesignWidth(tabs));
+    // The page controls have their layout's widths; they grow at the end to
+    // what their pages need. Lists are as wide as their widest item.
+    const int rfPageDesign = PageWidth(f.tabRfTest);
     for (QComboBox* combo : f.findChildren<QComboBox*>())
         if (!combo->isEditable())
-            SetWidthAtLeastDesign(combo, combo->sizeHint().width());
+            SetWidthAtLeastDesign(combo, ItemsWidth(combo));
     // The repeater list as wide as its caption with a count of three digits;
     // the pages and the main buttons move right by as much as it grows.
     SetWidth(f.textRepeaters,
@@ -632,7 +763,8 @@ void ApplyLanguage(TformMain* form)
     SetWidth(f.panelSplashHeader, f.panelSplash->width() - 2 * f.panelSplashHeader->x());
 
     // 4. Boxes and radio buttons as wide as their captions; the telephone-book
-    //    buttons at the right edge of their tab.
+    //    buttons as wide as theirs (they stand at the right edge of their tab
+    //    once the tabs have grown).
     for (const auto& entry : itemBoxes)
         FitButton(entry.first);
     for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
@@ -643,11 +775,8 @@ void ApplyLanguage(TformMain* form)
         FitButton(button);
     for (QCheckBox* box : clearBoxes)
         FitButton(box);
-    for (auto [button, tab] : {std::pair{f.btnHostNum, f.tabReport}, std::pair{f.btnAlarmNum, f.tabAlarms}}) {
+    for (QPushButton* button : {f.btnHostNum, f.btnAlarmNum})
         SetWidth(button, CaptionWidth(button, button->text()) + 24);
-        SetLeft(button, PageWidth(tab) - button->width() - 8);
-    }
-    f.btnEngNum->setGeometry(f.btnHostNum->x(), f.btnEngNum->y(), f.btnHostNum->width(), f.btnEngNum->height());
     SetWidth(f.btnTestNum, CaptionWidth(f.btnTestNum, f.btnTestNum->text()) + 24);
 
     // 5. One value column per configuration tab, right of its widest item box.
@@ -675,10 +804,10 @@ void ApplyLanguage(TformMain* form)
     {   // Report
         const int x = ValueColumn({f.boxHostTel, f.boxEngTel, f.boxReportTime, f.boxStagger, f.boxReportDays,
                                    f.boxReportFormat, f.boxService, f.boxHistDays});
+        // The number lists keep their widths; their button stands after them.
         SetLeft(f.comboHostTel, x);
-        ClipRight(f.comboHostTel, f.btnHostNum->x() - 8);
         SetLeft(f.comboEngineerTel, x);
-        ClipRight(f.comboEngineerTel, f.btnEngNum->x() - 8);
+        SetLeftAtLeastDesign(f.btnHostNum, std::max(Right(f.comboHostTel), Right(f.comboEngineerTel)) + 8);
         SetLeft(f.comboReportHour, x);
         SetLeft(f.comboReportMinute, Right(f.comboReportHour) + 8);
         SetLeft(f.comboStaggerDigits, x);
@@ -695,8 +824,7 @@ void ApplyLanguage(TformMain* form)
                                                               f.boxLowVantRf, f.boxLowKvtBat, f.boxChangeViaSms,
                                                               f.comboAlarmTel, f.editAlarmMsg})
             SetLeft(value, x);
-        ClipRight(f.comboAlarmTel, f.btnAlarmNum->x() - 8);
-        ClipRight(f.editAlarmMsg, PageWidth(f.tabAlarms) - 8);
+        SetLeftAtLeastDesign(f.btnAlarmNum, Right(f.comboAlarmTel) + 8);
     }
     {   // Debug data: the log boxes form a second column right of the counter boxes.
         const int x = ValueColumn({f.boxClearSmsSuccess, f.boxClearSmsFail, f.boxClearCc1100, f.boxClearLogonFail,
@@ -718,10 +846,8 @@ void ApplyLanguage(TformMain* form)
                                    f.boxFtpFolder, f.boxSimNumber});
         for (QWidget* value : std::initializer_list<QWidget*>{f.editApn, f.editGprsUser, f.editGprsPass, f.editFtpHost,
                                                               f.editFtpUser, f.editFtpPass, f.editFtpFolder,
-                                                              f.editSimNumber}) {
+                                                              f.editSimNumber})
             SetLeft(value, x);
-            ClipRight(value, PageWidth(f.TabSheet1) - 8);
-        }
     }
     {   // Engineering
         const int x = ValueColumn({f.boxPatrolDuration, f.boxRxDuration, f.boxSerialNum, f.boxEcuNum});
@@ -768,15 +894,21 @@ void ApplyLanguage(TformMain* form)
 
     FitSpecialMessages(f);
 
-    // 9. The page controls grow to their pages and tabs, the window to them.
+    // 9. The page controls grow to what their pages hold, the window to them.
     FitTabs(f.pageKvt);
     FitTabs(f.pageMain);
+    // The telephone-book buttons at the right edge of their grown tab.
+    for (auto [button, tab] : {std::pair{f.btnHostNum, f.tabReport}, std::pair{f.btnAlarmNum, f.tabAlarms}})
+        SetLeft(button, std::max(button->x(), PageWidth(tab) - button->width() - 8));
+    f.btnEngNum->setGeometry(f.btnHostNum->x(), f.btnEngNum->y(), f.btnHostNum->width(), f.btnEngNum->height());
+    // The database list grows with its page, its columns to their captions and cells.
+    SetWidth(f.viewDatabase, DesignWidth(f.viewDatabase) + PageWidth(f.tabRfTest) - rfPageDesign);
+    FitDatabaseColumns(f);
     int right = 0;
     for (QWidget* control : std::initializer_list<QWidget*>{f.pageMain, f.btnAbandon, f.panelSplash})
         right = std::max(right, Right(control) + 4);
     SetWidthAtLeastDesign(f.panelHeader, right);
-    if (f.width() < f.panelHeader->width())
-        f.resize(f.panelHeader->width(), f.height());
+    FitWindow(f);
 
     // 2. Header: the lamps at the right, the battery gauge left of them.
     SetLeft(f.ledTx, f.panelHeader->width() - f.ledTx->width() - 10);

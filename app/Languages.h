@@ -81,6 +81,15 @@ void LanguageMenuClick(TformMain* form, QAction* sender);
 // lays the window out again to fit them.
 void ApplyLanguage(TformMain* form);
 
+// Keeps the main window's layout as its form resource gives it (every pass of
+// ApplyLanguage starts from it) and puts its controls in a scroll area. Called
+// once by the constructor.
+void KeepDesignLayout(TformMain* form);
+
+// The main window at the size its layout needs, as far as the available area
+// of its screen allows, and moved onto that area.
+void FitWindowToScreen(TformMain* form);
+
 // Width of a caption as `widget`'s font draws it, without the '&' accelerator marks.
 int CaptionWidth(const QWidget* widget, const QString& caption);
 

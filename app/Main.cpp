@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/Registry.h"
+#include "platform/ScreenFit.h"
 #include "platform/Shell.h"
 #include "tools/Msglog.h"
 #include "tools/Readconfig.h"
@@ -43,6 +44,7 @@ TformMain::TformMain(QWidget* owner) : QMainWindow(owner)
     for (int c = 0; c < 11; ++c)
         if (columnWidths[c] > 0)
             viewDatabase->setColumnWidth(c, columnWidths[c]);
+    KeepDesignLayout(this);
     // All header captions but the serial number column's are centred.
     for (int c = 1; c < 11; ++c)
         viewDatabase->headerItem()->setTextAlignment(c, Qt::AlignCenter);
@@ -188,6 +190,9 @@ void TformMain::FormShow()
     timerPostShow->SetEnabled(true);
     opState = osIdle;
     ApplyLanguage(this);
+    // The frame, which a window manager puts round the window only now, is
+    // kept on the screen too.
+    platform::WhenFramed(this, [this] { FitWindowToScreen(this); });
     comboSmsRxDuration->setCurrentIndex(7);
     if (adminOptions & 0x1) {
         ShowConfigurationTab(true);

@@ -214,6 +214,10 @@ bool LinkDeviceGone(int32_t error);
 bool FrameStopsLinkTimer(uint8_t state, const TMsgRecord& msg);
 
 class QPushButton;
+class QTreeWidget;
+class QString;
+// The width a cell of the database list needs to show `text` whole.
+int DatabaseCellWidth(const QTreeWidget* view, const QString& text);
 // The telephone-list buttons' two modes.
 void SetAddToListButton(QPushButton* button);
 void SetDeleteFromListButton(QPushButton* button);

@@ -61,7 +61,7 @@ bool ConnectToInterface(TformMain* form, bool showPanel)
 {
     if (showPanel) {
         QWidget* panel = form->panelSplash;
-        const QSize client = form->centralWidget() ? form->centralWidget()->size() : form->size();
+        const QSize client = panel->parentWidget()->size();
         panel->move(client.width() / 2 - panel->width() / 2, client.height() / 3 - panel->height() / 2);
         panel->show();
         panel->raise();

@@ -4,6 +4,7 @@
 // as wide as the captions of the current language need.
 #include "app/Languages.h"
 #include "platform/ExceptionDisplay.h"
+#include "platform/ScreenFit.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -81,7 +82,8 @@ inline QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const 
     return label;
 }
 
-// Centres a window on its screen; Qt would centre a dialog on its owner.
+// Centres a window on its screen (Qt would centre a dialog on its owner),
+// and within it when it is larger.
 // Called when the window is shown, once its size is known.
 inline void CentreOnScreen(QWidget* window)
 {
@@ -90,6 +92,7 @@ inline void CentreOnScreen(QWidget* window)
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+    platform::KeepOnScreen(window);
 }
 
 // A fixed-size dialog's window: a title and close box only.

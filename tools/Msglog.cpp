@@ -4,12 +4,14 @@
 #include "app/Main.h"
 #include "link/Serial.h"
 #include "platform/ExceptionDisplay.h"
+#include "platform/ScreenFit.h"
 #include "tools/DialogSizing.h"
 #include "tools/LogListView.h"
 #include "tools/ToolWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -156,6 +158,13 @@ void TformMsgLog::closeEvent(QCloseEvent* event)
     if (formMsgLog == this)
         formMsgLog = nullptr;
     QWidget::closeEvent(event);
+}
+
+void TformMsgLog::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    platform::KeepOnScreen(this);
+    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
 }
 
 void TformMsgLog::ApplyLanguageAndLayout()

@@ -64,6 +64,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // On show the window is moved onto the screen, wherever it was put.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void ApplyLanguageAndLayout();

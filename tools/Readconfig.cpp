@@ -7,10 +7,12 @@
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
 #include "platform/Registry.h"
+#include "platform/ScreenFit.h"
 #include "tools/DialogSizing.h"
 #include "tools/ToolWindow.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
@@ -181,6 +183,13 @@ void TformReadConfig::closeEvent(QCloseEvent* event)
     if (formReadConfig == this)
         formReadConfig = nullptr;
     event->accept();
+}
+
+void TformReadConfig::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    platform::KeepOnScreen(this);
+    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
 }
 
 void TformReadConfig::FormClose()

@@ -17,6 +17,7 @@
 #include <string>
 
 class QCloseEvent;
+class QShowEvent;
 class QListWidget;
 class QPushButton;
 class TformMain;
@@ -67,6 +68,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // On show the window is moved onto the screen, wherever it was put.
+    void showEvent(QShowEvent* event) override;
 
 private:
     TformMain* owner_;

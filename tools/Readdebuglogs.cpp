@@ -6,11 +6,13 @@
 #include "link/Serial.h"
 #include "platform/Dialogs.h"
 #include "platform/ExceptionDisplay.h"
+#include "platform/ScreenFit.h"
 #include "tools/DialogSizing.h"
 #include "tools/MultiRowTabs.h"
 #include "tools/ToolWindow.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -149,6 +151,13 @@ void TformDebugLogs::closeEvent(QCloseEvent* event)
     if (formDebugLogs == this)
         formDebugLogs = nullptr;
     QWidget::closeEvent(event);
+}
+
+void TformDebugLogs::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    platform::KeepOnScreen(this);
+    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
 }
 
 void TformDebugLogs::FormCreate()

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <cerrno>
@@ -204,6 +205,10 @@ TEST_F(RegistrySettings, EveryValueIsStoredUnderItsNameAndComesBack)
     SettingsValues again = SaveAndRead();
     EXPECT_EQ(again["SMS Rx Duration"], "dword:7") << "the show handler's choice";
     again["SMS Rx Duration"] = changed["SMS Rx Duration"];
+    for (const char* key : {"Width", "Height"}) {
+        EXPECT_EQ(again[key], startUp[key]) << key << ": a start opens at its layout's size";
+        again[key] = changed[key];
+    }
     EXPECT_EQ(again, changed);
     SettingsValues portAgain = ReadSettingsValues("portVigilator");
     EXPECT_EQ(portAgain["Port"], "\"/dev/ttyTEST\"");
@@ -295,7 +300,8 @@ TEST_F(RegistrySettings, TheLoadStopsExactlyAtTheFirstMissingOrIllTypedInteger)
                 const std::string& key = LoadOrder()[i].first;
                 if (key == "SMS Rx Duration")
                     continue; // the show handler's
-                EXPECT_EQ(loaded[key], i < stop ? changed[key] : startUp[key]) << key;
+                const bool layoutSize = key == "Width" || key == "Height";
+                EXPECT_EQ(loaded[key], i < stop && !layoutSize ? changed[key] : startUp[key]) << key;
             }
             EXPECT_EQ(ReadSettingsValues("portVigilator")["Port"], "\"COM1\"");
         }
@@ -357,6 +363,23 @@ TEST_F(RegistrySettings, MaxSetsTheBoundsFirstThenMaximizes)
     EXPECT_EQ(form->adminOptions, 0x8000000Fu);
     SettingsValues again = SaveAndRead();
     EXPECT_EQ(again["Max"], "dword:1");
+}
+
+TEST_F(RegistrySettings, AStoredSizeIsNotKeptAndAPlaceOffTheScreenIsMovedOntoIt)
+{
+    Start();
+    const QSize layout = form->size();
+    SaveAndRead();
+    Write([](TRegistry& reg) {
+        reg.WriteInteger("Width", 1470); // saved by a run in a longer language
+        reg.WriteInteger("Height", 700);
+        reg.WriteInteger("Left", 1200); // on a larger monitor
+        reg.WriteInteger("Top", 900);
+    });
+    Start();
+    EXPECT_EQ(form->size(), layout) << "the size the layout needs";
+    EXPECT_TRUE(form->screen()->availableGeometry().contains(form->frameGeometry()));
+    EXPECT_EQ(SaveAndRead().at("Width"), "dword:" + std::to_string(layout.width())) << "the bounds at close";
 }
 
 TEST_F(RegistrySettings, ALongerBookOfAnEarlierRunIsCutBack)

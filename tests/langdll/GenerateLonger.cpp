@@ -1,6 +1,7 @@
 // Writes the string table of a language library whose every text is the
 // English one with more words around it: windows laid out with it show
-// whether their controls grow with their captions.
+// whether their controls grow with their captions. Its second language is
+// English.
 //   kvt-gen-longer OUT.rc
 #include "app/LangTable.h"
 
@@ -39,6 +40,9 @@ int main(int argc, char** argv)
     out << "  0 \"Längere Texte\"\n";
     for (const TLangEntry& entry : LangTableEntries())
         out << "  " << entry.id << ' ' << Quoted(std::string("Längere ") + entry.english[0] + " (erweitert)") << '\n';
-    out << "  " << kLangSuffixId << " \"42\"\nEND\n";
+    out << "  " << kLangSuffixId << " \"42\"\n";
+    // A second language with a name only: every text of it is the English
+    // default, so a window can switch to English and back at run time.
+    out << "  " << kLangStringCount + kLangNameOffset << " \"English\"\nEND\n";
     return out ? 0 : 1;
 }
