@@ -10,6 +10,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
@@ -532,6 +534,50 @@ int CaptionWidth(const QWidget* widget, const QString& caption)
     return QFontMetrics(widget->font()).horizontalAdvance(shown);
 }
 
+namespace {
+
+// 2. Header: the lamps at the right, the battery gauge left of them. On a
+// window narrower than its layout the header stays over the part in view,
+// so that the lamps and the gauge are never scrolled out of sight.
+void PinHeader(TformMain& f)
+{
+    const auto* scroll = qobject_cast<const QScrollArea*>(f.centralWidget());
+    const int full = f.property("headerWidth").toInt();
+    if (scroll == nullptr || full <= 0)
+        return;
+    const int visible = scroll->viewport()->width();
+    if (visible < full)
+        f.panelHeader->setGeometry(scroll->horizontalScrollBar()->value(), f.panelHeader->y(), visible,
+                                   f.panelHeader->height());
+    else
+        f.panelHeader->setGeometry(DesignLeft(f.panelHeader), f.panelHeader->y(), full, f.panelHeader->height());
+    SetLeft(f.ledTx, f.panelHeader->width() - f.ledTx->width() - 10);
+    SetLeft(f.ledRx, f.ledTx->x() - f.ledRx->width() - 10);
+    for (QLabel* image : {f.imageBattery0, f.imageBattery25, f.imageBattery50, f.imageBattery75, f.imageBattery100})
+        SetLeft(image, f.ledRx->x() - 32);
+    SetLeft(f.labelTx, f.ledTx->x() - 3);
+    SetLeft(f.labelRx, f.ledRx->x() - 3);
+}
+
+// Pins the header again whenever the part in view changes size.
+class HeaderPin : public QObject {
+public:
+    explicit HeaderPin(TformMain* form) : QObject(form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            PinHeader(*form_);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TformMain* form_;
+};
+
+} // namespace
+
 void KeepDesignLayout(TformMain* form)
 {
     TformMain& f = *form;
@@ -554,6 +600,8 @@ void KeepDesignLayout(TformMain* form)
     scroll->setWidgetResizable(true);
     scroll->setWidget(f.takeCentralWidget());
     f.setCentralWidget(scroll);
+    scroll->viewport()->installEventFilter(new HeaderPin(form));
+    QObject::connect(scroll->horizontalScrollBar(), &QScrollBar::valueChanged, form, [form] { PinHeader(*form); });
 }
 
 void FitWindowToScreen(TformMain* form)
@@ -908,13 +956,7 @@ void ApplyLanguage(TformMain* form)
     for (QWidget* control : std::initializer_list<QWidget*>{f.pageMain, f.btnAbandon, f.panelSplash})
         right = std::max(right, Right(control) + 4);
     SetWidthAtLeastDesign(f.panelHeader, right);
+    f.setProperty("headerWidth", f.panelHeader->width());
     FitWindow(f);
-
-    // 2. Header: the lamps at the right, the battery gauge left of them.
-    SetLeft(f.ledTx, f.panelHeader->width() - f.ledTx->width() - 10);
-    SetLeft(f.ledRx, f.ledTx->x() - f.ledRx->width() - 10);
-    for (QLabel* image : {f.imageBattery0, f.imageBattery25, f.imageBattery50, f.imageBattery75, f.imageBattery100})
-        SetLeft(image, f.ledRx->x() - 32);
-    SetLeft(f.labelTx, f.ledTx->x() - 3);
-    SetLeft(f.labelRx, f.ledRx->x() - 3);
+    PinHeader(f);
 }

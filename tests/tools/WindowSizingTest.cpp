@@ -33,6 +33,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 #include <QStyle>
@@ -153,6 +155,15 @@ std::vector<std::string> SizingFaults(QWidget& window)
                 right = std::max(right, w->geometry().right());
         if (window.width() - right > 16)
             faults.push_back("formMain: wider than its controls need");
+        // The lamps and the battery gauge stay in view however far the window is scrolled.
+        auto* scroll = qobject_cast<QScrollArea*>(formMain->centralWidget());
+        QScrollBar* bar = scroll->horizontalScrollBar();
+        for (const int value : {bar->maximum(), bar->minimum()}) {
+            bar->setValue(value);
+            for (const QWidget* lamp : std::initializer_list<const QWidget*>{formMain->ledTx, formMain->ledRx, formMain->imageBattery100})
+                if (!scroll->viewport()->rect().contains(QRect(lamp->mapTo(scroll->viewport(), QPoint()), lamp->size())))
+                    fault(lamp, "out of view");
+        }
     }
     if (!platform::AvailableArea(&window).contains(window.frameGeometry()))
         faults.push_back(window.objectName().toStdString() + ": not all on the screen");
