@@ -105,27 +105,10 @@ size_t Utf8At(std::string_view in, size_t i, char32_t& c, bool surrogates = fals
     return len;
 }
 
-std::string Utf8ToCp1252(std::string_view in)
-{
-    std::string out;
-    out.reserve(in.size());
-    for (size_t i = 0; i < in.size();) {
-        char32_t c = 0;
-        const size_t len = Utf8At(in, i, c);
-        if (len == 0) {
-            out += '?';  // one '?' for each byte that is not valid UTF-8
-            ++i;
-            continue;
-        }
-        out += FromUnicode(c).value_or('?');
-        i += len;
-    }
-    return out;
-}
-
-// The program's UTF-8 as it goes into a Unicode file: each byte that is not
-// valid UTF-8 becomes '?', as it does in a cp1252 file.
-std::string ValidUtf8(std::string_view in)
+// Each character of UTF-8 passed to `put` with its bytes; one '?' for each
+// byte that is not valid UTF-8.
+template <typename Put>
+std::string MapUtf8(std::string_view in, Put put)
 {
     std::string out;
     out.reserve(in.size());
@@ -135,12 +118,24 @@ std::string ValidUtf8(std::string_view in)
         if (len == 0) {
             out += '?';
             ++i;
-        } else {
-            out.append(in.substr(i, len));
-            i += len;
+            continue;
         }
+        put(out, c, in.substr(i, len));
+        i += len;
     }
     return out;
+}
+
+std::string Utf8ToCp1252(std::string_view in)
+{
+    return MapUtf8(in, [](std::string& out, char32_t c, std::string_view) { out += FromUnicode(c).value_or('?'); });
+}
+
+// The program's UTF-8 as it goes into a Unicode file: each byte that is not
+// valid UTF-8 becomes '?', as it does in a cp1252 file.
+std::string ValidUtf8(std::string_view in)
+{
+    return MapUtf8(in, [](std::string& out, char32_t, std::string_view bytes) { out.append(bytes); });
 }
 
 // ------------------------------------------------------------ file encodings
