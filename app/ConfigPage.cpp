@@ -120,8 +120,10 @@ public:
     {
         if (event->type() == QEvent::KeyPress) {
             // Typed characters only, as a key press of the list's edit field;
-            // the key itself goes on unchanged.
-            if (!static_cast<QKeyEvent*>(event)->text().isEmpty())
+            // the key itself goes on unchanged. Tab types nothing: it moves
+            // the focus on.
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!key->text().isEmpty() && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab)
                 for (QComboBox* combo : PhoneCombos(form_))
                     if (watched == combo || watched == combo->lineEdit())
                         platform::Guarded([this, combo] { comboHostTelKeyPress(form_, combo); });

@@ -4,13 +4,15 @@
 //   the main thread, so its wake-ups count there),
 //   the wall time of a full configuration against a repeater that answers at
 //   once (and the floor the protocol sets), CPU time while a repeater is
-//   selected and polled for its signal strength.
+//   selected and polled for its signal strength, and the same with the
+//   message log open.
 //   program_bench [--xcb] [idle-seconds] [poll-seconds]
 // By default the windows draw on the offscreen platform. With --xcb they draw
 // on an X server of the benchmark's own (Xvfb on a free display) through the
 // xcb platform, as on a desktop: the cost of repainting shows there.
 #include "ProgramRun.h"
 #include "app/Main.h"
+#include "tools/Msglog.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -200,6 +202,20 @@ int main(int argc, char** argv)
     std::printf("repeater selected and polled: %.3f s CPU over %.0f s (%.3f%%)\n", pollCpu, pollSeconds,
                 100.0 * pollCpu / pollSeconds);
     PrintWakeUps(switches2, switches3, pollSeconds, int(getpid()));
+
+    // The same with the message log open, taking the polls' frames.
+    form->menuMessageLogClick();
+    ServeFor(1);
+    const auto switches4 = Switches();
+    cpu0 = bench::CpuSeconds();
+    ServeFor(pollSeconds);
+    const double logCpu = bench::CpuSeconds() - cpu0;
+    const auto switches5 = Switches();
+    std::printf("polled, message log open: %.3f s CPU over %.0f s (%.3f%%)\n", logCpu, pollSeconds,
+                100.0 * logCpu / pollSeconds);
+    PrintWakeUps(switches4, switches5, pollSeconds, int(getpid()));
+    if (formMsgLog)
+        formMsgLog->close();
 
     // A full configuration.
     form->adminOptions = 1 | 2;

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTextDocument>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
 
 namespace platform {
 namespace {
@@ -28,25 +31,88 @@ std::string& Title()
     return title;
 }
 
-// The narrowest width at which `text` takes no more lines than at `limit`:
-// the label wraps plain text exactly as these metrics do.
-int EvenWidth(const QFontMetrics& metrics, const QString& text, int limit)
+// Whole pixels that hold the text: a rounded-down width would wrap it.
+int Advance(const QFontMetricsF& metrics, const QString& text) { return int(std::ceil(metrics.horizontalAdvance(text))); }
+
+// The text in lines no wider than `width`, broken only where it has blanks:
+// the label's own breaks (after a hyphen or a slash) would cut a file name.
+// A word wider than the whole width is broken where it must be.
+QStringList Wrap(const QString& text, const QFontMetricsF& metrics, int width)
 {
-    constexpr int flags = Qt::TextWordWrap | Qt::TextExpandTabs;
-    const auto height = [&](int width) { return metrics.boundingRect(QRect(0, 0, width, 1 << 20), flags, text).height(); };
-    const int natural = metrics.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), flags, text).width();
+    QStringList lines;
+    for (const QString& paragraph : text.split('\n')) {
+        const int size = int(paragraph.size());
+        int start = 0; // of the line being filled
+        int end = 0;   // of its last whole word
+        int at = 0;
+        while (at < size) {
+            int next = at; // the next word, with the blanks before it
+            while (next < size && paragraph[next].isSpace())
+                ++next;
+            while (next < size && !paragraph[next].isSpace())
+                ++next;
+            if (Advance(metrics, paragraph.mid(start, next - start)) <= width) {
+                end = at = next;
+                continue;
+            }
+            if (end > start) { // the word begins the next line
+                lines.push_back(paragraph.mid(start, end - start));
+                start = end = at;
+                while (start < size && paragraph[start].isSpace())
+                    end = at = ++start;
+                continue;
+            }
+            // Alone and still too wide: as many of its letters as fit, at least one.
+            int cut = start + 1;
+            while (cut < next && Advance(metrics, paragraph.mid(start, cut + 1 - start)) <= width)
+                ++cut;
+            lines.push_back(paragraph.mid(start, cut - start));
+            start = end = at = cut;
+        }
+        if (end > start || start == 0) // an empty paragraph is an empty line
+            lines.push_back(paragraph.mid(start, end - start));
+    }
+    return lines;
+}
+
+int Widest(const QStringList& lines, const QFontMetricsF& metrics)
+{
+    int widest = 0;
+    for (const QString& line : lines)
+        widest = std::max(widest, Advance(metrics, line.trimmed()));
+    return widest;
+}
+
+// The narrowest width at which the text takes no more lines than at `limit`,
+// so that the lines come out of even length, and no narrower than the widest
+// word (as far as `limit` allows).
+int TextWidth(const QFont& font, const QString& text, int limit)
+{
+    const QFontMetricsF metrics(font);
+    const int natural = Widest(text.split('\n'), metrics);
     if (natural <= limit)
         return natural;
-    const int lines = height(limit);
+    const qsizetype lines = Wrap(text, metrics, limit).size();
     int low = 1, high = limit;
     while (low < high) {
         const int mid = (low + high) / 2;
-        if (height(mid) <= lines)
+        if (Wrap(text, metrics, mid).size() <= lines)
             high = mid;
         else
             low = mid + 1;
     }
-    return low;
+    const int widestWord = Widest(text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts), metrics);
+    return std::max(low, std::min(widestWord, limit));
+}
+
+// The width the window manager's title bar needs for the title: its text in
+// bold (as most title bars draw it) and room for the frame's icon and buttons.
+int TitleWidth(const QString& title)
+{
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(title) + 8 * metrics.height();
 }
 
 } // namespace
@@ -67,9 +133,31 @@ void FitToText(QMessageBox& box)
     if (!label || label->textFormat() == Qt::RichText || Qt::mightBeRichText(label->text()))
         return;
     const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
-    const int limit = screen ? screen->availableGeometry().width() / 2 : 640;
+    const int screenWidth = screen ? screen->availableGeometry().width() : 1280;
     const QMargins margins = label->contentsMargins();
-    label->setFixedWidth(EvenWidth(label->fontMetrics(), label->text(), limit) + margins.left() + margins.right());
+    const int frame = margins.left() + margins.right();
+    // Half the screen; and the box never grows past its own limit for wide
+    // screens, beyond which it would squeeze the text.
+    constexpr int wide = 4000; // wider than any row of buttons
+    label->setFixedWidth(wide);
+    box.layout()->activate();
+    const int others = box.layout()->totalMinimumSize().width() - wide;
+    const int boxLimit = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
+    const int limit = std::max(1, std::min(screenWidth / 2, boxLimit - others) - frame);
+
+    const QString text = label->text();
+    const int width = TextWidth(label->font(), text, limit);
+    // The lines are set as laid out here: the box shows its text unwrapped
+    // while it is narrow, which would cut every line at the label's edge.
+    const QFontMetricsF metrics(label->font());
+    if (width < Widest(text.split('\n'), metrics))
+        label->setText(Wrap(text, metrics, width).join('\n'));
+    label->setFixedWidth(width + frame);
+    // The title bar is as wide as the box: wide enough for the title.
+    box.layout()->activate();
+    const int shortBy = std::min(TitleWidth(box.windowTitle()), boxLimit) - box.layout()->totalMinimumSize().width();
+    if (shortBy > 0)
+        label->setFixedWidth(width + frame + shortBy);
 }
 
 int MessageDlg(const std::string& text, MsgDlgType type, uint32_t buttons)

@@ -15,8 +15,10 @@ void SetApplicationTitle(const std::string& title);
 std::string ApplicationTitle();
 
 // Makes a message box's text as wide as its widest line, up to half the
-// screen; text wider than that wraps into lines of even length, so that no
-// word is left alone on the last one.
+// screen; text wider than that wraps at its blanks into lines of even length,
+// so that no word is left alone on the last one, and never narrower than its
+// widest word (a word wider than half the screen wraps). The box is wide
+// enough for its title.
 void FitToText(QMessageBox& box);
 
 enum class MsgDlgType { Warning, Error, Information, Confirmation, Custom };

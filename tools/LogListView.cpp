@@ -7,15 +7,112 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QStyleOptionSlider>
 #include <algorithm>
 #include <climits>
 
 namespace {
 constexpr int kTextMargin = 2; // pixels left and right of a row's text
-}
+
+// A scroll bar that repaints only where it looks different. Every appended
+// row changes the range; a plain scroll bar then repaints all of itself (a
+// fill the raster engine hands to its thread pool once it is tall), though at
+// most the ends of the handle moved, and once the handle is at its least
+// length at the bottom nothing moved at all.
+class TLogScrollBar : public QScrollBar {
+public:
+    explicit TLogScrollBar(Qt::Orientation orientation) : QScrollBar(orientation) { look_ = Look(); }
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        const Looks now = Look();
+        if (change == SliderOrientationChange || style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this) ||
+            !now.SameBesidesHandle(look_)) {
+            QScrollBar::sliderChange(change);
+        } else {
+            QRegion changed;
+            if (now.handle != look_.handle)
+                changed += Moved(look_.handle, now.handle);
+            // Some styles grey the arrow that cannot move the handle further.
+            if (now.atMinimum != look_.atMinimum)
+                changed += Part(QStyle::SC_ScrollBarSubLine);
+            if (now.atMaximum != look_.atMaximum)
+                changed += Part(QStyle::SC_ScrollBarAddLine);
+            if (!changed.isEmpty())
+                update(changed);
+        }
+        look_ = now;
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QScrollBar::resizeEvent(event);
+        look_ = Look();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        QScrollBar::changeEvent(event); // repaints for what it changes
+        look_ = Look();
+    }
+
+private:
+    // What the style draws from, as far as the value and the range go.
+    struct Looks {
+        QRect handle;
+        QStyle::State state;
+        QStyle::SubControls active;
+        bool atMinimum = false, atMaximum = false, empty = false;
+        bool SameBesidesHandle(const Looks& o) const { return state == o.state && active == o.active && empty == o.empty; }
+    };
+    QRect Part(QStyle::SubControl part) const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return style()->subControlRect(QStyle::CC_ScrollBar, &option, part, this);
+    }
+    Looks Look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        Looks l;
+        l.handle = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+        l.state = option.state;
+        l.active = option.activeSubControls;
+        l.atMinimum = option.sliderPosition == option.minimum;
+        l.atMaximum = option.sliderPosition == option.maximum;
+        l.empty = option.minimum == option.maximum;
+        return l;
+    }
+    // Along the bar, a handle looks the same all through but at its ends
+    // (borders, rounded corners) and, in some styles, at its middle (a grip):
+    // those of the old and the new handle are what can have changed.
+    QRegion Moved(const QRect& from, const QRect& to) const
+    {
+        constexpr int end = 4, grip = 8;
+        const bool vertical = orientation() == Qt::Vertical;
+        // Across the whole bar, for what a style draws beside the handle.
+        const auto along = [this, vertical](int first, int last) {
+            return vertical ? QRect(0, first, width(), last - first + 1) : QRect(first, 0, last - first + 1, height());
+        };
+        const auto lo = [vertical](const QRect& r) { return vertical ? r.top() : r.left(); };
+        const auto hi = [vertical](const QRect& r) { return vertical ? r.bottom() : r.right(); };
+        const auto mid = [&](const QRect& r) { return (lo(r) + hi(r)) / 2; };
+        QRegion region;
+        region += along(std::min(lo(from), lo(to)) - end, std::max(lo(from), lo(to)) + end);
+        region += along(std::min(hi(from), hi(to)) - end, std::max(hi(from), hi(to)) + end);
+        region += along(mid(from) - grip, mid(from) + grip);
+        region += along(mid(to) - grip, mid(to) + grip);
+        return region & rect();
+    }
+    Looks look_;
+};
+
+} // namespace
 
 TLogListView::TLogListView(QWidget* parent) : QAbstractScrollArea(parent)
 {
+    setVerticalScrollBar(new TLogScrollBar(Qt::Vertical));
+    setHorizontalScrollBar(new TLogScrollBar(Qt::Horizontal));
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);

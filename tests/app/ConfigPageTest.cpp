@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -168,6 +169,17 @@ TEST_F(ConfigPage, TypingIntoAComboPutsOnlyItsButtonInAddMode)
     EXPECT_EQ(form->btnAlarmNum->text(), "Delete from List");
     TypeKey(form->comboAlarmTel, Qt::Key_Backspace, "\b");
     EXPECT_EQ(form->btnAlarmNum->text(), "Add to List");
+
+    // Tab moves the focus on and types nothing; Return and Escape are typed.
+    const struct {
+        Qt::Key key;
+        const char* caption;
+    } keys[] = {{Qt::Key_Tab, "Delete from List"}, {Qt::Key_Return, "Add to List"}, {Qt::Key_Escape, "Add to List"}};
+    for (const auto& k : keys) {
+        SetDeleteFromListButton(form->btnHostNum);
+        QTest::keyClick(form->comboHostTel->lineEdit(), k.key);
+        EXPECT_EQ(form->btnHostNum->text().toStdString(), k.caption) << QKeySequence(k.key).toString().toStdString();
+    }
 }
 
 // ---------------------------------------------------------------- day masks

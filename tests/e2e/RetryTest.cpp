@@ -5,6 +5,10 @@
 #include "link/Responses.h"
 #include "platform/Clock.h"
 
+#include <QAction>
+#include <QPushButton>
+#include <QTest>
+
 namespace {
 
 // A relayed request to repeater 12 34 56, as the request builders make them.
@@ -91,18 +95,36 @@ TEST_F(EndToEnd, AnyValidFrameStopsTheLinkTimer)
     EXPECT_TRUE(form->timerMsgTimeout->Enabled()) << "the job is now guarded by the reply timer alone";
 }
 
-TEST_F(EndToEnd, EndOperationWithTheConfigurationTabHidden)
+// A job greys the menus and arms Abort; its end puts both back. With the
+// configuration tab hidden Abort stands in Configure's place, disabled.
+TEST_F(JobsEndToEnd, EndOperationWithTheConfigurationTabHidden)
 {
-    StartAndConnect();
-    form->ShowConfigurationTab(false);
-    form->EndOperation();
-    EXPECT_FALSE(form->btnConfig->isVisibleTo(form));
-    EXPECT_TRUE(form->btnAbort->isVisibleTo(form));
-    EXPECT_FALSE(form->btnAbort->isEnabled());
-    form->ShowConfigurationTab(true);
-    form->EndOperation();
-    EXPECT_TRUE(form->btnConfig->isVisibleTo(form));
-    EXPECT_FALSE(form->btnAbort->isVisibleTo(form));
+    repeater->SetItem(0x0D, {0x01});
+    Advance(1600); // not logged on: the deploy is done at once
+    // (The hidden Vigilator Setup item stays disabled as a hidden action is.)
+    const QAction* menus[] = {form->menuLoad,    form->menuSave,       form->menuOptions, form->menuComms,
+                              form->menuConnect, form->menuReadConfig, form->menuViewLogs};
+    for (bool tabShown : {false, true}) {
+        SCOPED_TRACE(tabShown ? "tab shown" : "tab hidden");
+        form->ShowConfigurationTab(tabShown);
+        Select(kId);
+        Advance(100);
+        QTest::mouseClick(form->btnDeploy, Qt::LeftButton);
+        ASSERT_EQ(form->opState, osEcuOptionsRead);
+        EXPECT_TRUE(form->btnAbort->isVisibleTo(form));
+        EXPECT_TRUE(form->btnAbort->isEnabled());
+        for (const QAction* menu : menus)
+            EXPECT_FALSE(menu->isEnabled()) << menu->objectName().toStdString();
+        Advance(5000);
+        ASSERT_EQ(form->opState, osIdle);
+        EXPECT_EQ(form->btnConfig->isVisibleTo(form), tabShown);
+        EXPECT_EQ(form->btnAbort->isVisibleTo(form), !tabShown);
+        if (!tabShown) {
+            EXPECT_FALSE(form->btnAbort->isEnabled());
+        }
+        for (const QAction* menu : menus)
+            EXPECT_TRUE(menu->isEnabled()) << menu->objectName().toStdString();
+    }
 }
 
 TEST_F(EndToEnd, CommsModeReplyDuringAJobEndsItProperly)

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTextLayout>
@@ -136,53 +137,89 @@ TEST(FileDialogs, RealDialogTakesTheTypedNameAndTheFilters)
 
 // The real message boxes: the program's title, and text as wide as its widest
 // line; a line wider than half the screen wraps evenly, never leaving its last
-// word alone.
+// word alone, nor cutting a word narrower than half the screen. The box is
+// wide enough for its title in a window manager's bold title bar.
 TEST(MessageDialogs, CarryTheTitleAndFitTheirText)
 {
     SetApplicationTitle("Vantelox SMS Repeater Installation Utility");
-    const std::string texts[] = {
-        "If you Abandon this deployment, the Repeater will be permanently disabled\n"
-        "until a successful Deployment has been performed.\n\nAre you sure you want to Abandon this deployment?",
-        "Längere If you Abandon this deployment, the Repeater will be permanently disabled (erweitert) and "
-        "longer still, so that it takes more than half of any screen\nLängere Are you sure? (erweitert)",
-        "Failed to connect to the Vigilator Interface Unit.",
+    const struct {
+        std::string text;
+        bool longWord = false; // wider than half the screen: it may wrap
+    } rows[] = {
+        {"If you Abandon this deployment, the Repeater will be permanently disabled\n"
+         "until a successful Deployment has been performed.\n\nAre you sure you want to Abandon this deployment?"},
+        {"Längere If you Abandon this deployment, the Repeater will be permanently disabled (erweitert) and "
+         "longer still, so that it takes more than half of any screen\nLängere Are you sure? (erweitert)"},
+        {"Failed to connect to the Vigilator Interface Unit."},
+        {"Password is Incorrect."},
+        {"Der Wiederholer meldet Donaudampfschifffahrtsgesellschaftskapitänswitwe als unbekannt, bitte prüfen"},
+        {"The configuration could not be saved as /home/eng/north-site/rep-0042-config.kvt, please check the "
+         "folder and try again"},
+        {"/home/eng/north-site/rep-0042-config.kvt\nFile not found.\nCheck the file name and try again."},
+        {"Ein Wort: ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZ ist zu lang.", true},
     };
-    struct Paragraph {
-        bool fits; // in half the screen
-        int lines;
-        QString last;
+    const auto words = [](const QString& text) {
+        std::vector<std::string> out;
+        for (const QString& word : text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts))
+            out.push_back(word.toStdString());
+        return out;
     };
-    for (const std::string& text : texts) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
         std::string title;
-        std::vector<Paragraph> shown;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             title = box->windowTitle().toStdString();
+            QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+            titleFont.setBold(true);
+            const QFontMetrics titleMetrics(titleFont);
+            EXPECT_GE(box->width(), titleMetrics.horizontalAdvance(box->windowTitle()) + 4 * titleMetrics.height());
             auto* label = box->findChild<QLabel*>("qt_msgbox_label");
             ASSERT_NE(label, nullptr);
-            const int half = box->screen()->availableGeometry().width() / 2;
+            // The lines as the label shows them; none runs past its edge.
+            const int width = label->contentsRect().width();
+            QTextOption option;
+            option.setWrapMode(label->wordWrap() ? QTextOption::WordWrap : QTextOption::NoWrap);
+            QStringList shown;
             for (const QString& paragraph : label->text().split('\n')) {
                 QTextLayout layout(paragraph, label->font());
+                layout.setTextOption(option);
                 layout.beginLayout();
                 for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
-                    line.setLineWidth(label->contentsRect().width());
+                    line.setLineWidth(width);
                 layout.endLayout();
-                const QTextLine last = layout.lineAt(layout.lineCount() - 1);
-                shown.push_back({label->fontMetrics().horizontalAdvance(paragraph) <= half, layout.lineCount(),
-                                 paragraph.mid(last.textStart(), last.textLength()).trimmed()});
+                for (int i = 0; i < layout.lineCount(); ++i) {
+                    const QTextLine line = layout.lineAt(i);
+                    shown.push_back(paragraph.mid(line.textStart(), line.textLength()));
+                    EXPECT_LE(line.naturalTextWidth(), width) << "cut at the edge: " << shown.back().toStdString();
+                }
             }
             QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+            if (row.longWord)
+                return;
+            // Every word whole, in its order; a paragraph that fits half the
+            // screen on one line, a longer one with no word alone at its end.
+            EXPECT_EQ(words(shown.join(' ')), words(QString::fromStdString(row.text)));
+            const int half = box->screen()->availableGeometry().width() / 2;
+            qsizetype next = 0;
+            for (const QString& paragraph : QString::fromStdString(row.text).split('\n')) {
+                auto left = std::ptrdiff_t(words(paragraph).size());
+                size_t lines = 0, last = 0;
+                do {
+                    ASSERT_LT(next, shown.size());
+                    last = words(shown[next++]).size();
+                    left -= std::ptrdiff_t(last);
+                    ++lines;
+                } while (left > 0);
+                if (label->fontMetrics().horizontalAdvance(paragraph) <= half)
+                    EXPECT_EQ(lines, 1u) << paragraph.toStdString();
+                else
+                    EXPECT_GE(last, 2u) << "alone on the last line of: " << paragraph.toStdString();
+            }
         });
-        EXPECT_EQ(MessageDlg(text, MsgDlgType::Warning, mbYes | mbNo), mrNo);
+        EXPECT_EQ(MessageDlg(row.text, MsgDlgType::Warning, mbYes | mbNo), mrNo);
         EXPECT_EQ(title, "Vantelox SMS Repeater Installation Utility");
-        ASSERT_FALSE(shown.empty());
-        for (const Paragraph& p : shown) {
-            if (p.fits)
-                EXPECT_EQ(p.lines, 1) << p.last.toStdString();
-            else
-                EXPECT_TRUE(p.last.contains(' ')) << "alone on the last line: " << p.last.toStdString();
-        }
     }
     // The exception display's box too.
     std::string title;

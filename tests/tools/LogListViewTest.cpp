@@ -4,6 +4,9 @@
 #include "tools/LogListView.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStringListModel>
 #include <QTest>
@@ -140,6 +143,26 @@ TEST_F(LogListViewTest, AppendsLeaveTheViewAndTheSelection)
     EXPECT_EQ(view.currentIndex().data().toString(), QString("row 4"));
     model.removeRows(2, 1);
     EXPECT_EQ(view.currentRow(), -1) << "the selected row went";
+}
+
+// The scroll bar repaints only where its handle changed: what is on the
+// screen after each append is what a repaint of the whole window shows.
+TEST_F(LogListViewTest, AppendsRepaintTheScrollBarAsAWholeRepaintWould)
+{
+    model.setStringList({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
+    QCoreApplication::processEvents();
+    QWidget* window = view.window();
+    const QRect bar(Bar()->mapTo(window, QPoint(0, 0)), Bar()->size());
+    const auto screen = [&] { return window->screen()->grabWindow(window->winId()).toImage().copy(bar); };
+    for (int i = 0; i < 80; ++i) {
+        Append(QString("new %1").arg(i));
+        if (i < 40 || i >= 60) // following the end, then paused in the middle
+            view.scrollToBottom();
+        QCoreApplication::processEvents();
+        const QImage shown = screen();
+        window->repaint();
+        ASSERT_EQ(shown, screen()) << "after " << i + 1 << " appends";
+    }
 }
 
 TEST_F(LogListViewTest, WideRowsGiveAHorizontalRange)

@@ -122,7 +122,7 @@ TEST_F(OptionsEntry, AccessCodesStrippedAndComparedIgnoringCase)
     }
 }
 
-TEST_F(OptionsEntry, AdministratorWindowOpensFromTheOptionWord)
+TEST_F(OptionsEntry, OptionsWindowsOpenFromTheirOptionWords)
 {
     struct Case {
         uint32_t options;
@@ -147,6 +147,18 @@ TEST_F(OptionsEntry, AdministratorWindowOpensFromTheOptionWord)
                                                           window.Label3})
             EXPECT_EQ(w->isEnabled(), c.waitEditable) << c.options << ' ' << S(w->objectName());
         EXPECT_EQ(window.spinWaitTime->value(), 3500);
+    }
+    // The distributor's window: bit 0 the engineering tab, bit 1 the message log.
+    const struct {
+        uint32_t options;
+        bool engineering, log;
+    } dist[] = {{0, false, false}, {1, true, false}, {2, false, true}, {0xFFFFFFFC, false, false}, {3, true, true}};
+    for (const auto& c : dist) {
+        f->distOptions = c.options;
+        TformDistOptions window(f);
+        window.show();
+        EXPECT_EQ(window.checkShowEngTab->isChecked(), c.engineering) << c.options;
+        EXPECT_EQ(window.checkAllowLog->isChecked(), c.log) << c.options;
     }
 }
 
