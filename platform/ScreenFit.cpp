@@ -84,6 +84,7 @@ void WhenFramed(QWidget* window, std::function<void()> then)
 {
     constexpr int kPollMs = 20, kPolls = 50;
     auto* timer = new QTimer(window);
+    timer->setObjectName("framePoll"); // for tests that wait for the window to settle
     timer->setInterval(kPollMs);
     auto polls = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, window, [window, timer, polls, then = std::move(then)] {

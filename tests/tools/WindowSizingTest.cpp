@@ -36,6 +36,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QStyle>
 #include <QTabBar>
@@ -281,6 +282,9 @@ TEST_P(WindowSizing, NoCaptionWiderThanItsControlAndAllOnTheScreen)
     entry.length = sizeof bytes;
     std::copy(std::begin(bytes), std::end(bytes), entry.data);
     AddLoggerRecord(&f, &entry);
+    // Settled: with no window manager the window is fitted to the screen
+    // once more when it has waited for its frame.
+    QTRY_VERIFY_WITH_TIMEOUT(f.findChild<QTimer*>("framePoll") == nullptr, 20000);
     QCoreApplication::processEvents();
     const Places fresh = PlacesOf(f);
 
