@@ -253,7 +253,9 @@ TEST_F(CommDevice, SetStateMapsTheControlBlockOntoTermios)
 
         comm::DeviceControlBlock back;
         ASSERT_TRUE(comm::GetState(h_, back));
-        EXPECT_EQ(back.StopBits != 0, c.stopBits != 0);
+        if (c.byteSize != 5) { // a pty reads back 8 bits, so its 1.5 stop bits read as 2
+            EXPECT_EQ(back.StopBits, c.stopBits);
+        }
         EXPECT_EQ((back.Flags & comm::dcbOutxCtsFlow) != 0, c.crtscts);
         EXPECT_EQ(back.XoffChar, 0x13);
     }
