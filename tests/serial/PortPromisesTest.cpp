@@ -510,8 +510,9 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
 
 TEST_F(PortPromises, BreakAndTheInputCountOfARealUart)
 {
-    // A pty accepts a break and does nothing, and its input count does not
-    // fail: the seam answers as a UART would, and then as one that refuses.
+    // A pty accepts a break and does nothing, has no modem lines, and its
+    // input count does not fail: the seam answers as a UART would, and then
+    // as one that refuses.
     struct Case {
         const char* what;
         std::function<void(TComPort&)> call;
@@ -521,6 +522,10 @@ TEST_F(PortPromises, BreakAndTheInputCountOfARealUart)
     const Case cases[] = {
         {"SetBreak(true)", [](TComPort& p) { p.SetBreak(true); }, "break on", 12},
         {"SetBreak(false)", [](TComPort& p) { p.SetBreak(false); }, "break off", 12},
+        {"SetRTS(true)", [](TComPort& p) { p.SetRTS(true); }, "rts on", 12},
+        {"SetRTS(false)", [](TComPort& p) { p.SetRTS(false); }, "rts off", 12},
+        {"SetDTR(true)", [](TComPort& p) { p.SetDTR(true); }, "dtr on", 12},
+        {"SetDTR(false)", [](TComPort& p) { p.SetDTR(false); }, "dtr off", 12},
         {"InputCount", [](TComPort& p) { EXPECT_EQ(p.InputCount(), 7); }, "input count", 10},
     };
     for (const Case& c : cases) {
@@ -528,12 +533,16 @@ TEST_F(PortPromises, BreakAndTheInputCountOfARealUart)
         KernelSeam seam;
         std::vector<std::string> asked;
         int error = 0;
-        auto answer = [&](const char* what) {
+        auto answer = [&](const std::string& what) {
             asked.push_back(what);
             errno = error;
             return error ? -1 : 0;
         };
         comm::Kernel().breakLine = [&](int, bool on) { return answer(on ? "break on" : "break off"); };
+        comm::Kernel().setLines = [&](int, bool on, int lines) {
+            const std::string line = lines == TIOCM_RTS ? "rts" : lines == TIOCM_DTR ? "dtr" : "?";
+            return answer(line + (on ? " on" : " off"));
+        };
         comm::Kernel().inQueue = [&](int, int* count) {
             *count = 7;
             return answer("input count");
