@@ -141,6 +141,14 @@ TEST_F(HandOver, AnswerAtStartLetsTheWorkerGoOnWhileTheCallRuns)
     // Nobody waits for the end any more: its exception goes to the display.
     EXPECT_TRUE(ServeUntil([&] { return !shown_.empty(); }, 5000));
     EXPECT_EQ(shown_, std::vector<std::string>{"late failure"});
+
+    // Called on the user-interface thread itself: the same, nothing comes back.
+    shown_.clear();
+    std::exception_ptr error;
+    EXPECT_EQ(platform::RunOnUiThread([] { throw std::runtime_error("direct failure"); }, cancel, true, &error),
+              HandOverResult::Answered);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(shown_, std::vector<std::string>{"direct failure"});
 }
 
 TEST_F(HandOver, CancelBeforeTheCallStartsMeansItNeverRuns)

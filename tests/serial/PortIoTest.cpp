@@ -488,6 +488,9 @@ TEST_F(PortIo, WaitForEventWithoutTheThread)
     port.Read(&b, 1);
     port.WaitForEvent(events, &stop, 2000);
     EXPECT_TRUE(events.Empty()) << "a stop reports no event";
+    uint32_t fired = 0;
+    EXPECT_EQ(platform::comm::WaitEvent(port.Handle(), nullptr, 0, &fired), platform::comm::WaitResult::Failed)
+        << "the device's event mask is set back to none";
 }
 
 TEST_F(PortIo, AsynchronousWriteSendsItsOwnCopy)

@@ -394,10 +394,12 @@ TEST_F(PortPromises, CloseSendsWhatWasWrittenBeforeItDiscardsTheQueues)
         const auto waited = std::chrono::steady_clock::now() - start;
         EXPECT_FALSE(port.Connected());
         EXPECT_EQ(flushed, c.flushed);
-        if (c.drains)
+        if (c.drains) {
             EXPECT_GE(asked, 5);
-        else
+        } else {
             EXPECT_GE(waited, std::chrono::milliseconds(30)) << "the write's time limit";
+            EXPECT_LT(waited, std::chrono::milliseconds(1000)) << "30 ms in all, not 30 ms per byte";
+        }
     }
 }
 
@@ -421,7 +423,7 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
     // after the open, and a line error or a break counted as soon as data
     // waits. A break is no line error (evError): it stays in the error state
     // for the next look, and what one look reported is cleared.
-    enum class Counted { none, frame, parity, brk };
+    enum class Counted { none, frame, parity, brk, overrun };
     struct Case {
         const char* what;
         TComEvents events;
@@ -439,6 +441,8 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
          {"rx 1"}, TComSignals(), smThreadSync},
         {"parity error while parity is checked", TComEvents{evRxChar, evError}, true, true, 0, Counted::parity,
          {"error 2", "rx 1"}, TComSignals(), smThreadSync},
+        {"an overrun", TComEvents{evRxChar, evError}, false, true, 0, Counted::overrun, {"error 4", "rx 1"},
+         TComSignals(), smThreadSync},
         {"a break, which is no framing error", TComEvents{evBreak, evError}, false, true, 0, Counted::brk,
          {"break"}, TComSignals(), smThreadSync},
         {"no trigger and no link: the port reads", TComEvents{evRxChar}, false, false, 0, Counted::none,
@@ -466,7 +470,10 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
             int waiting = 0;
             ::ioctl(fd, FIONREAD, &waiting);
             if (waiting > 0 && c.error != Counted::none)
-                ++(c.error == Counted::frame ? counts->frame : c.error == Counted::parity ? counts->parity : counts->brk);
+                ++(c.error == Counted::frame    ? counts->frame
+                   : c.error == Counted::parity ? counts->parity
+                   : c.error == Counted::brk    ? counts->brk
+                                                : counts->overrun);
             return 0;
         };
         TComPort port;
@@ -503,8 +510,9 @@ TEST_F(PortPromises, LinesAndLineErrorsOfARealUartReachTheirHandlers)
 
 TEST_F(PortPromises, BreakAndTheInputCountOfARealUart)
 {
-    // A pty accepts a break and does nothing, and its input count does not
-    // fail: the seam answers as a UART would, and then as one that refuses.
+    // A pty accepts a break and does nothing, has no modem lines, and its
+    // input count does not fail: the seam answers as a UART would, and then
+    // as one that refuses.
     struct Case {
         const char* what;
         std::function<void(TComPort&)> call;
@@ -514,6 +522,10 @@ TEST_F(PortPromises, BreakAndTheInputCountOfARealUart)
     const Case cases[] = {
         {"SetBreak(true)", [](TComPort& p) { p.SetBreak(true); }, "break on", 12},
         {"SetBreak(false)", [](TComPort& p) { p.SetBreak(false); }, "break off", 12},
+        {"SetRTS(true)", [](TComPort& p) { p.SetRTS(true); }, "rts on", 12},
+        {"SetRTS(false)", [](TComPort& p) { p.SetRTS(false); }, "rts off", 12},
+        {"SetDTR(true)", [](TComPort& p) { p.SetDTR(true); }, "dtr on", 12},
+        {"SetDTR(false)", [](TComPort& p) { p.SetDTR(false); }, "dtr off", 12},
         {"InputCount", [](TComPort& p) { EXPECT_EQ(p.InputCount(), 7); }, "input count", 10},
     };
     for (const Case& c : cases) {
@@ -521,12 +533,16 @@ TEST_F(PortPromises, BreakAndTheInputCountOfARealUart)
         KernelSeam seam;
         std::vector<std::string> asked;
         int error = 0;
-        auto answer = [&](const char* what) {
+        auto answer = [&](const std::string& what) {
             asked.push_back(what);
             errno = error;
             return error ? -1 : 0;
         };
         comm::Kernel().breakLine = [&](int, bool on) { return answer(on ? "break on" : "break off"); };
+        comm::Kernel().setLines = [&](int, bool on, int lines) {
+            const std::string line = lines == TIOCM_RTS ? "rts" : lines == TIOCM_DTR ? "dtr" : "?";
+            return answer(line + (on ? " on" : " off"));
+        };
         comm::Kernel().inQueue = [&](int, int* count) {
             *count = 7;
             return answer("input count");

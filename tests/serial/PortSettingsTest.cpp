@@ -215,6 +215,13 @@ TEST(PortSettings, SettersApplyOnlyChangedValuesExceptWholeObjects)
     port.FlowControl()->SetXonChar(1);
     port.FlowControl()->SetFlowControl(fcCustom); // re-applies without a change
     EXPECT_EQ(port.calls, (std::vector<std::string>{"dcb", "timeouts", "buffer", "dcb", "dcb"}));
+    port.calls.clear();
+    port.SetCustomBaudRate(250000);
+    port.SetStopBits(sbTwoStopBits);
+    port.SetDataBits(dbSeven);
+    port.SetDiscardNull(true);
+    port.SetEventChar('#');
+    EXPECT_EQ(port.calls, std::vector<std::string>(5, "dcb"));
 
     port.calls.clear();
     TComParity parity;
