@@ -644,7 +644,8 @@ TEST_F(CommDevice, WaitForReceivedDataSleepsAfterAWrite)
             std::string key;
             long value = 0, sum = 0;
             while (status >> key)
-                if ((key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") && status >> value)
+                // Sleeps only: a busy machine preempts the thread as well.
+                if (key == "voluntary_ctxt_switches:" && status >> value)
                     sum += value;
             return sum;
         };
