@@ -381,10 +381,13 @@ void TLogListView::RowsInserted(int first, int last)
         current_ += last - first + 1;
     Measure(first, last);
     UpdateRanges();
-    // Rows from `first` on moved down: repaint them only where they are in sight.
+    // Rows from `first` on moved down: repaint them only where they are in
+    // sight. Rows added at the end moved nothing: below them was empty.
     const int top = first * rowHeight_ - verticalScrollBar()->value();
-    if (top < viewport()->height())
-        viewport()->update(0, std::max(0, top), viewport()->width(), viewport()->height() - std::max(0, top));
+    const bool atEnd = last == Rows() - 1;
+    const int bottom = atEnd ? (last + 1) * rowHeight_ - verticalScrollBar()->value() : viewport()->height();
+    if (top < viewport()->height() && bottom > 0)
+        viewport()->update(0, std::max(0, top), viewport()->width(), std::min(bottom, viewport()->height()) - std::max(0, top));
 }
 
 void TLogListView::RowsRemoved(int first, int last)
