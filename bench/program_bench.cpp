@@ -182,38 +182,27 @@ int main(int argc, char** argv)
     TformMain* form = run.Start();
     std::printf("resident memory after start-up: %ld kB\n", ResidentKb());
 
+    // CPU and wake-ups per thread over `seconds` of serving.
+    auto measure = [](const char* what, double seconds, const char* unit) {
+        const auto before = Switches();
+        const double cpu0 = bench::CpuSeconds();
+        ServeFor(seconds);
+        const double cpu = bench::CpuSeconds() - cpu0;
+        const auto after = Switches();
+        std::printf("%s: %.3f s CPU over %.0f s (%.3f%%%s)\n", what, cpu, seconds, 100.0 * cpu / seconds, unit);
+        PrintWakeUps(before, after, seconds, int(getpid()));
+    };
     ServeFor(1); // the first discovery cycle settles
-    const auto switches0 = Switches();
-    double cpu0 = bench::CpuSeconds();
-    ServeFor(idleSeconds);
-    const double idleCpu = bench::CpuSeconds() - cpu0;
-    const auto switches1 = Switches();
-    std::printf("connected, idle: %.3f s CPU over %.0f s (%.3f%% of one core)\n", idleCpu, idleSeconds,
-                100.0 * idleCpu / idleSeconds);
-    PrintWakeUps(switches0, switches1, idleSeconds, int(getpid()));
+    measure("connected, idle", idleSeconds, " of one core");
 
     // Select the repeater and let the signal-strength poll run.
     run.SelectRepeater(0);
-    const auto switches2 = Switches();
-    cpu0 = bench::CpuSeconds();
-    ServeFor(pollSeconds);
-    const double pollCpu = bench::CpuSeconds() - cpu0;
-    const auto switches3 = Switches();
-    std::printf("repeater selected and polled: %.3f s CPU over %.0f s (%.3f%%)\n", pollCpu, pollSeconds,
-                100.0 * pollCpu / pollSeconds);
-    PrintWakeUps(switches2, switches3, pollSeconds, int(getpid()));
+    measure("repeater selected and polled", pollSeconds, "");
 
     // The same with the message log open, taking the polls' frames.
     form->menuMessageLogClick();
     ServeFor(1);
-    const auto switches4 = Switches();
-    cpu0 = bench::CpuSeconds();
-    ServeFor(pollSeconds);
-    const double logCpu = bench::CpuSeconds() - cpu0;
-    const auto switches5 = Switches();
-    std::printf("polled, message log open: %.3f s CPU over %.0f s (%.3f%%)\n", logCpu, pollSeconds,
-                100.0 * logCpu / pollSeconds);
-    PrintWakeUps(switches4, switches5, pollSeconds, int(getpid()));
+    measure("polled, message log open", pollSeconds, "");
     if (formMsgLog)
         formMsgLog->close();
 
