@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -249,6 +250,8 @@ TEST_F(CommDevice, SetStateMapsTheControlBlockOntoTermios)
         EXPECT_FALSE(t.c_oflag & OPOST);
         EXPECT_EQ(t.c_cc[VMIN], 0);
         EXPECT_EQ(t.c_cc[VTIME], 0);
+        EXPECT_EQ(t.c_cc[VSTART], 0x11);
+        EXPECT_EQ(t.c_cc[VSTOP], 0x13);
         EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
 
         comm::DeviceControlBlock back;
@@ -273,6 +276,15 @@ TEST_F(CommDevice, RatesWithoutAConstantGoThroughTermios2)
     }
     const termios t = Attributes();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
+    // Rates with a constant of their own take it.
+    for (auto [rate, speed] : {std::pair {50u, speed_t(B50)}, {9600u, B9600}, {460800u, B460800},
+                               {921600u, B921600}, {1000000u, B1000000}}) {
+        SCOPED_TRACE(rate);
+        dcb.BaudRate = rate;
+        ASSERT_TRUE(comm::SetState(h_, dcb)) << comm::LastError();
+        const termios u = Attributes();
+        EXPECT_EQ(cfgetospeed(&u), speed);
+    }
 }
 
 TEST_F(CommDevice, StandardRateAfterAnOtherRateSetsBothDirections)
