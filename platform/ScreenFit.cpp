@@ -97,4 +97,10 @@ void WhenFramed(QWidget* window, std::function<void()> then)
     timer->start();
 }
 
+void KeepOnScreenAsShown(QWidget* window)
+{
+    KeepOnScreen(window);
+    WhenFramed(window, [window] { KeepOnScreen(window); });
+}
+
 } // namespace platform

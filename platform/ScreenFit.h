@@ -31,4 +31,8 @@ void KeepOnScreen(QWidget* window);
 // only after it is first shown, and says nothing to it when it has.
 void WhenFramed(QWidget* window, std::function<void()> then);
 
+// KeepOnScreen now, and again once the window is framed: for a window
+// being shown.
+void KeepOnScreenAsShown(QWidget* window);
+
 } // namespace platform

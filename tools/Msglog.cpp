@@ -163,8 +163,7 @@ void TformMsgLog::closeEvent(QCloseEvent* event)
 void TformMsgLog::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    platform::KeepOnScreen(this);
-    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
+    platform::KeepOnScreenAsShown(this);
 }
 
 void TformMsgLog::ApplyLanguageAndLayout()

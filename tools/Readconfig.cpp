@@ -188,8 +188,7 @@ void TformReadConfig::closeEvent(QCloseEvent* event)
 void TformReadConfig::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    platform::KeepOnScreen(this);
-    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
+    platform::KeepOnScreenAsShown(this);
 }
 
 void TformReadConfig::FormClose()

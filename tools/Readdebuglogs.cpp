@@ -156,8 +156,7 @@ void TformDebugLogs::closeEvent(QCloseEvent* event)
 void TformDebugLogs::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    platform::KeepOnScreen(this);
-    platform::WhenFramed(this, [this] { platform::KeepOnScreen(this); });
+    platform::KeepOnScreenAsShown(this);
 }
 
 void TformDebugLogs::FormCreate()
