@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -13,6 +14,7 @@
 
 namespace {
 constexpr int kTextMargin = 2; // pixels left and right of a row's text
+constexpr int kBand = 64;      // lines of a scroll bar painted at a time
 
 // A scroll bar that repaints only where it looks different. Every appended
 // row changes the range; a plain scroll bar then repaints all of itself (a
@@ -53,6 +55,33 @@ protected:
     {
         QScrollBar::changeEvent(event); // repaints for what it changes
         look_ = Look();
+    }
+    // The raster engine splits a fill of 96 lines or more over its thread
+    // pool and waits for it: a whole bar of a few hundred pixels woke every
+    // pool thread several times and the UI thread as often. Painted in bands
+    // of fewer lines, through the same code, the pixels are the same and no
+    // thread wakes.
+    void paintEvent(QPaintEvent* event) override
+    {
+        // Painted into the window's store, whose engine clips to what is
+        // repainted; a painter shared for a grab keeps its own clip.
+        QPoint offset;
+        QPaintDevice* store = sharedPainter() ? nullptr : redirected(&offset);
+        QPaintEngine* engine = store ? store->paintEngine() : nullptr;
+        const QRegion whole = engine ? engine->systemClip() : QRegion();
+        const QRect bounds = whole.boundingRect();
+        if (whole.isEmpty() || bounds.height() < kBand) {
+            QScrollBar::paintEvent(event);
+            return;
+        }
+        for (int top = bounds.top(); top <= bounds.bottom(); top += kBand) {
+            const QRegion band = whole & QRect(bounds.left(), top, bounds.width(), kBand);
+            if (band.isEmpty())
+                continue;
+            engine->setSystemClip(band);
+            QScrollBar::paintEvent(event);
+        }
+        engine->setSystemClip(whole);
     }
 
 private:
@@ -252,7 +281,16 @@ void TLogListView::resizeEvent(QResizeEvent* event)
         scrollToBottom();
 }
 
-void TLogListView::scrollContentsBy(int dx, int dy) { viewport()->scroll(dx, dy); }
+void TLogListView::scrollContentsBy(int dx, int dy)
+{
+    // Only the part that can hold text is moved: the view exposes, repaints
+    // and sends to the screen a strip that wide for each row it follows.
+    const int used = UsedWidth();
+    if (dx == 0 && used < viewport()->width())
+        viewport()->scroll(0, dy, QRect(0, 0, used, viewport()->height()));
+    else
+        viewport()->scroll(dx, dy);
+}
 
 void TLogListView::changeEvent(QEvent* event)
 {
@@ -366,6 +404,16 @@ void TLogListView::UpdateRow(int row)
     viewport()->update(0, row * rowHeight_ - verticalScrollBar()->value(), viewport()->width(), rowHeight_);
 }
 
+int TLogListView::UsedWidth() const
+{
+    // Right of the widest row the view is blank, unless a row is selected:
+    // its highlight takes the whole width. A glyph may reach past its advance.
+    const int width = viewport()->width();
+    if (current_ >= 0)
+        return width;
+    return std::clamp(widest_ + fontMetrics().maxWidth() - horizontalScrollBar()->value(), 0, width);
+}
+
 void TLogListView::Measure(int first, int last)
 {
     if (!model_)
@@ -387,7 +435,7 @@ void TLogListView::RowsInserted(int first, int last)
     const bool atEnd = last == Rows() - 1;
     const int bottom = atEnd ? (last + 1) * rowHeight_ - verticalScrollBar()->value() : viewport()->height();
     if (top < viewport()->height() && bottom > 0)
-        viewport()->update(0, std::max(0, top), viewport()->width(), std::min(bottom, viewport()->height()) - std::max(0, top));
+        viewport()->update(0, std::max(0, top), UsedWidth(), std::min(bottom, viewport()->height()) - std::max(0, top));
 }
 
 void TLogListView::RowsRemoved(int first, int last)

@@ -50,6 +50,7 @@ private:
     int RowsInSight() const;
     void UpdateRanges();
     void UpdateRow(int row);
+    int UsedWidth() const; // pixels from the left that can hold more than the background
     void Measure(int first, int last);
     void RowsInserted(int first, int last);
     void RowsRemoved(int first, int last);

@@ -5,10 +5,14 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QStringListModel>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -145,23 +149,66 @@ TEST_F(LogListViewTest, AppendsLeaveTheViewAndTheSelection)
     EXPECT_EQ(view.currentRow(), -1) << "the selected row went";
 }
 
-// The scroll bar repaints only where its handle changed: what is on the
-// screen after each append is what a repaint of the whole window shows.
-TEST_F(LogListViewTest, AppendsRepaintTheScrollBarAsAWholeRepaintWould)
+// The scroll bar repaints only where its handle changed, the rows only as
+// far as they hold text: what is on the screen after each append is what a
+// repaint of the whole window shows, with rows of many widths, following the
+// end, paused in the middle, and with a row selected.
+TEST_F(LogListViewTest, AppendsRepaintAsAWholeRepaintWould)
 {
-    model.setStringList({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
+    // Rows that come with their text, as the message log's do (a row set
+    // after its insertion repaints the whole view).
+    QStandardItemModel log;
+    for (const char* text : {"a", "b", "c"})
+        log.appendRow(new QStandardItem(text));
+    view.setModel(&log);
     QCoreApplication::processEvents();
     QWidget* window = view.window();
-    const QRect bar(Bar()->mapTo(window, QPoint(0, 0)), Bar()->size());
-    const auto screen = [&] { return window->screen()->grabWindow(window->winId()).toImage().copy(bar); };
-    for (int i = 0; i < 80; ++i) {
-        Append(QString("new %1").arg(i));
-        if (i < 40 || i >= 60) // following the end, then paused in the middle
+    // Each part as shown, and as it draws itself afresh.
+    const auto same = [window](QWidget* part) {
+        const QRect at(part->mapTo(window, QPoint(0, 0)), part->size());
+        const QImage shown = window->screen()->grabWindow(window->winId()).toImage().copy(at);
+        return shown.convertToFormat(QImage::Format_RGB32) == part->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    for (int i = 0; i < 90; ++i) {
+        log.appendRow(new QStandardItem(QString("new %1 ").arg(i) + QString(i % 7 * 2, QLatin1Char('W'))));
+        if (i == 75)
+            Click(kInSight * kRow - 5);
+        if (i < 40 || i >= 60)
             view.scrollToBottom();
         QCoreApplication::processEvents();
-        const QImage shown = screen();
+        ASSERT_TRUE(same(view.viewport())) << "rows, after " << i + 1 << " appends";
+        ASSERT_TRUE(!Bar()->isVisible() || same(Bar())) << "scroll bar, after " << i + 1 << " appends";
+    }
+}
+
+// A bar taller than the bands it is painted in looks as the style draws it
+// whole, at either end of the range and in between.
+TEST_F(LogListViewTest, ATallScrollBarIsDrawnAsTheStyleDrawsIt)
+{
+    QScrollBar* bar = Bar();
+    QWidget* window = view.window();
+    ASSERT_GE(bar->height(), 140);
+    for (const int value : {0, bar->maximum() / 2, bar->maximum()}) {
+        bar->setValue(value);
         window->repaint();
-        ASSERT_EQ(shown, screen()) << "after " << i + 1 << " appends";
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = Qt::Vertical;
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        option.subControls = QStyle::SC_All;
+        QImage drawn(bar->size(), QImage::Format_RGB32);
+        drawn.fill(Qt::black);
+        QPainter painter(&drawn);
+        bar->style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, bar);
+        painter.end();
+        const QRect at(bar->mapTo(window, QPoint(0, 0)), bar->size());
+        const QImage shown =
+            window->screen()->grabWindow(window->winId()).toImage().copy(at).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(shown, drawn) << "at " << value;
     }
 }
 
