@@ -419,8 +419,17 @@ void TLogListView::Measure(int first, int last)
     if (!model_)
         return;
     const QFontMetrics metrics = fontMetrics();
-    for (int row = std::max(0, first); row <= last; ++row)
-        widest_ = std::max(widest_, metrics.horizontalAdvance(Text(row)) + 2 * kTextMargin);
+    // Printable ASCII, all in the font itself, is no wider than its length in
+    // the font's widest character: a row that cannot pass the widest so far
+    // is not shaped (most of a log's rows).
+    const qint64 widestChar = metrics.maxWidth();
+    for (int row = std::max(0, first); row <= last; ++row) {
+        const QString text = Text(row);
+        const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u' ' && c <= u'~'; });
+        if (ascii && text.size() * widestChar + 2 * kTextMargin <= widest_)
+            continue;
+        widest_ = std::max(widest_, metrics.horizontalAdvance(text) + 2 * kTextMargin);
+    }
 }
 
 void TLogListView::RowsInserted(int first, int last)

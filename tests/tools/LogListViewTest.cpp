@@ -220,4 +220,11 @@ TEST_F(LogListViewTest, WideRowsGiveAHorizontalRange)
     QCoreApplication::processEvents();
     EXPECT_GT(across->maximum(), 0);
     EXPECT_GE(across->maximum() + view.viewport()->width(), view.fontMetrics().horizontalAdvance(QString(200, 'A')));
+    // Fewer characters can still be wider; as can a row outside printable ASCII.
+    for (const QString& row : {QString(300, QLatin1Char('i')), QString(160, QLatin1Char('W')),
+                               QString(170, QChar(0x00C6)), QString(40, QLatin1Char('\t')) + 'M'}) {
+        Append(row);
+        QCoreApplication::processEvents();
+        EXPECT_GE(across->maximum() + view.viewport()->width(), view.fontMetrics().horizontalAdvance(row)) << row.size();
+    }
 }
