@@ -203,6 +203,7 @@ int main(int argc, char** argv)
     form->menuMessageLogClick();
     ServeFor(1);
     measure("polled, message log open", pollSeconds, "");
+    measure("the same, once the log has scrolled for a while", pollSeconds, "");
     if (formMsgLog)
         formMsgLog->close();
 

@@ -15,6 +15,7 @@
 namespace {
 constexpr int kTextMargin = 2; // pixels left and right of a row's text
 constexpr int kBand = 64;      // lines of a scroll bar painted at a time
+constexpr int kSplitLines = 96; // the raster engine's threaded fills start there
 
 // A scroll bar that repaints only where it looks different. Every appended
 // row changes the range; a plain scroll bar then repaints all of itself (a
@@ -70,7 +71,12 @@ protected:
         QPaintEngine* engine = store ? store->paintEngine() : nullptr;
         const QRegion whole = engine ? engine->systemClip() : QRegion();
         const QRect bounds = whole.boundingRect();
-        if (whole.isEmpty() || bounds.height() < kBand) {
+        // A fill is split once it covers that many lines of what is repainted
+        // (a moved handle's few strips seldom do); each band is a whole pass.
+        int lines = 0;
+        for (const QRect& r : whole)
+            lines += r.height();
+        if (whole.isEmpty() || lines < kSplitLines) {
             QScrollBar::paintEvent(event);
             return;
         }
