@@ -1,6 +1,7 @@
 #include "tools/LogListView.h"
 
 #include <QAbstractItemModel>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -17,6 +18,12 @@ constexpr int kTextMargin = 2; // pixels left and right of a row's text
 constexpr int kBand = 64;      // lines of a scroll bar painted at a time
 constexpr int kSplitLines = 96; // the raster engine's threaded fills start there
 
+// Printable ASCII: every glyph from the font itself, none wider than its widest.
+bool PlainAscii(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u' ' && c <= u'~'; });
+}
+
 // A scroll bar that repaints only where it looks different. Every appended
 // row changes the range; a plain scroll bar then repaints all of itself (a
 // fill the raster engine hands to its thread pool once it is tall), though at
@@ -24,7 +31,11 @@ constexpr int kSplitLines = 96; // the raster engine's threaded fills start ther
 // length at the bottom nothing moved at all.
 class TLogScrollBar : public QScrollBar {
 public:
-    explicit TLogScrollBar(Qt::Orientation orientation) : QScrollBar(orientation) { look_ = Look(); }
+    explicit TLogScrollBar(Qt::Orientation orientation) : QScrollBar(orientation)
+    {
+        look_ = Look();
+        KeepOpaque();
+    }
 
 protected:
     void sliderChange(SliderChange change) override
@@ -56,6 +67,8 @@ protected:
     {
         QScrollBar::changeEvent(event); // repaints for what it changes
         look_ = Look();
+        if (event->type() == QEvent::StyleChange)
+            KeepOpaque();
     }
     // The raster engine splits a fill of 96 lines or more over its thread
     // pool and waits for it: a whole bar of a few hundred pixels woke every
@@ -91,6 +104,13 @@ protected:
     }
 
 private:
+    // A bar that is not transient is drawn whole by the style, groove and
+    // all: what lies under it (the window, the view's frame, the bar's box)
+    // need not be painted first each time a part of it is.
+    void KeepOpaque()
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent, !style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this));
+    }
     // What the style draws from, as far as the value and the range go.
     struct Looks {
         QRect handle;
@@ -257,14 +277,20 @@ void TLogListView::paintEvent(QPaintEvent* event)
                                                           : QPalette::Inactive;
     const QPalette& pal = palette();
     const int width = viewport()->width();
+    const QFontMetricsF line(font(), viewport());
     for (int row = first; row <= last; ++row) {
         const QRect rowRect(0, row * rowHeight_ - y0, width, rowHeight_);
         const bool selected = row == current_;
         if (selected)
             p.fillRect(rowRect, pal.brush(group, QPalette::Highlight));
         p.setPen(pal.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        p.drawText(rowRect.adjusted(kTextMargin - x0, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   Text(row));
+        const QString text = Text(row);
+        const QRect textRect = rowRect.adjusted(kTextMargin - x0, 0, 0, 0);
+        if (PlainAscii(text)) // where a text layout would put it, without laying out a line
+            p.drawText(QPointF(textRect.left(), textRect.top() + (textRect.height() - line.height()) / 2 + line.ascent()),
+                       text);
+        else
+            p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
         if (selected && hasFocus()) {
             QStyleOptionFocusRect focus;
             focus.initFrom(this);
@@ -425,14 +451,13 @@ void TLogListView::Measure(int first, int last)
     if (!model_)
         return;
     const QFontMetrics metrics = fontMetrics();
-    // Printable ASCII, all in the font itself, is no wider than its length in
-    // the font's widest character: a row that cannot pass the widest so far
-    // is not shaped (most of a log's rows).
+    // Printable ASCII is no wider than its length in the font's widest
+    // character: a row that cannot pass the widest so far is not shaped
+    // (most of a log's rows).
     const qint64 widestChar = metrics.maxWidth();
     for (int row = std::max(0, first); row <= last; ++row) {
         const QString text = Text(row);
-        const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u' ' && c <= u'~'; });
-        if (ascii && text.size() * widestChar + 2 * kTextMargin <= widest_)
+        if (PlainAscii(text) && text.size() * widestChar + 2 * kTextMargin <= widest_)
             continue;
         widest_ = std::max(widest_, metrics.horizontalAdvance(text) + 2 * kTextMargin);
     }

@@ -212,6 +212,42 @@ TEST_F(LogListViewTest, ATallScrollBarIsDrawnAsTheStyleDrawsIt)
     }
 }
 
+// Each row is its text in one line, from the left margin, centred in the
+// row's height, as a text laid out in the row's rectangle is: plain and
+// other texts, the selected row, and scrolled across.
+TEST_F(LogListViewTest, RowsAreDrawnAsTextCentredInTheirRow)
+{
+    model.setStringList({"C0 7A CC 00 24 1F 00", QString::fromUtf8("Gr\u00FC\u00DFe \u00C6"), "gjpqy |_", "selected"});
+    Click(3 * kRow + 4);
+    Append(QString(120, QLatin1Char('x')));
+    QCoreApplication::processEvents();
+    for (const int across : {0, 7}) {
+        view.horizontalScrollBar()->setValue(across);
+        const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QImage drawn(shown.size(), QImage::Format_RGB32);
+        drawn.fill(view.palette().color(QPalette::Base));
+        QPainter p(&drawn);
+        p.setFont(view.font());
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QRect rect(0, row * kRow, drawn.width(), kRow);
+            const bool selected = row == view.currentRow();
+            if (selected)
+                p.fillRect(rect, view.palette().brush(QPalette::Active, QPalette::Highlight));
+            p.setPen(view.palette().color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Text));
+            p.drawText(rect.adjusted(2 - across, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                       model.index(row).data().toString());
+        }
+        p.end();
+        // The focus frame of the selected row is the style's: compare the others.
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (row == view.currentRow())
+                continue;
+            EXPECT_EQ(shown.copy(0, row * kRow, shown.width(), kRow), drawn.copy(0, row * kRow, shown.width(), kRow))
+                << "row " << row << " across " << across;
+        }
+    }
+}
+
 TEST_F(LogListViewTest, WideRowsGiveAHorizontalRange)
 {
     QScrollBar* across = view.horizontalScrollBar();
