@@ -5,13 +5,14 @@
 //   the wall time of a full configuration against a repeater that answers at
 //   once (and the floor the protocol sets), CPU time while a repeater is
 //   selected and polled for its signal strength, and the same with the
-//   message log open.
+//   message log open: as it fills, a while later, and long.
 //   program_bench [--xcb] [idle-seconds] [poll-seconds]
 // By default the windows draw on the offscreen platform. With --xcb they draw
 // on an X server of the benchmark's own (Xvfb on a free display) through the
 // xcb platform, as on a desktop: the cost of repainting shows there.
 #include "ProgramRun.h"
 #include "app/Main.h"
+#include "tools/LogListView.h"
 #include "tools/Msglog.h"
 
 #include <QApplication>
@@ -204,6 +205,15 @@ int main(int argc, char** argv)
     ServeFor(1);
     measure("polled, message log open", pollSeconds, "");
     measure("the same, once the log has scrolled for a while", pollSeconds, "");
+    // After some minutes of traffic: the scroll bar's handle at its least length.
+    if (formMsgLog) {
+        const uint8_t poll[] = {0xC0, 0x7A, 0xCC, 0x00, 0x24, 0x1F, 0x00};
+        for (int i = 0; i < 1000; ++i)
+            formMsgLog->lines->Append(poll, sizeof poll);
+        formMsgLog->viewMsgLog->scrollToBottom();
+        ServeFor(1);
+        measure("the same with a thousand lines logged", pollSeconds, "");
+    }
     if (formMsgLog)
         formMsgLog->close();
 
