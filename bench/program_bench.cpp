@@ -213,9 +213,8 @@ int main(int argc, char** argv)
         formMsgLog->viewMsgLog->scrollToBottom();
         ServeFor(1);
         measure("the same with a thousand lines logged", pollSeconds, "");
-    }
-    if (formMsgLog)
         formMsgLog->close();
+    }
 
     // A full configuration.
     form->adminOptions = 1 | 2;

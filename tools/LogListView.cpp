@@ -83,7 +83,6 @@ protected:
         QPaintDevice* store = sharedPainter() ? nullptr : redirected(&offset);
         QPaintEngine* engine = store ? store->paintEngine() : nullptr;
         const QRegion whole = engine ? engine->systemClip() : QRegion();
-        const QRect bounds = whole.boundingRect();
         // A fill is split once it covers that many lines of what is repainted
         // (a moved handle's few strips seldom do); each band is a whole pass.
         int lines = 0;
@@ -93,6 +92,7 @@ protected:
             QScrollBar::paintEvent(event);
             return;
         }
+        const QRect bounds = whole.boundingRect();
         for (int top = bounds.top(); top <= bounds.bottom(); top += kBand) {
             const QRegion band = whole & QRect(bounds.left(), top, bounds.width(), kBand);
             if (band.isEmpty())
